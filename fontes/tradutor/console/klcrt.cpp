@@ -1,1 +1,374 @@
-// (being written)
+// The console window's life: creation on first use, the window procedure
+// (dispatch of events), the waits and pumps, tones, the Braille mode switch,
+// the line editor, and the end of the program.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "klcodepage.h"
+#include "klcrt_internal.h"
+
+ConsoleState console;
+const ConsoleBackend *consoleBackend = nullptr;
+
+namespace {
+
+bool exitHookInstalled = false;
+bool screenDumped = false;
+uint8_t toneStorage[TONE_BUFFER_SIZE];
+
+const ConsoleBackend &backend() {
+  if (!consoleBackend && !selectConsoleBackend()) std::exit(1);
+  return *consoleBackend;
+}
+
+void showCaret() {
+  if (console.caretShown || !console.created) return;
+  const CellMetrics &m = console.metrics;
+  backend().showCaret(console.cursorX * m.cellWidth, console.cursorY * m.cellHeight + m.ascent, m.cellWidth, 2);
+  console.caretShown = true;
+}
+
+void hideCaret() {
+  if (!console.caretShown) return;
+  backend().hideCaret();
+  console.caretShown = false;
+}
+
+// The program-end hook: the window outlives a program that ends without
+// closing it, marked as ended.
+void programEndHook() {
+  dumpScreenIfAsked();
+  if (console.created && consoleBackend) {
+    consoleBackend->setTitle("Programa terminado");
+    console.breakCheck = false;
+    consoleBackend->present();
+  }
+}
+
+void installExitHook() {
+  if (exitHookInstalled) return;
+  exitHookInstalled = true;
+  std::atexit(programEndHook);
+}
+
+// Magnifier: the point under the pointer keeps its place.
+void drawMagnified(int px, int py) {
+  int k = console.magnifierFactor;
+  const CellMetrics &m = console.metrics;
+  int sx = px - px / k, sy = py - py / k;
+  if (sx < 0) sx = 0;
+  if (sy < 0) sy = 0;
+  backend().magnifyDraw(sx, sy, m.outerWidth / k, m.outerHeight / k, m.outerWidth, m.outerHeight);
+}
+
+void playTone(unsigned frequency) {
+  startTone(frequency);
+  delay(200);
+  stopTone();
+}
+
+}  // namespace
+
+bool selectConsoleBackend() {
+  if (consoleBackend) return true;
+  const char *name = std::getenv("KALEVO_DISPLAY");
+  const char *why = nullptr;
+  if (name && std::strcmp(name, "headless") == 0) {
+    if (!headlessConsoleBackend.open(&why)) {
+      std::fprintf(stderr, "The headless display could not start: %s.\n", why ? why : "unknown reason");
+      return false;
+    }
+    consoleBackend = &headlessConsoleBackend;
+    return true;
+  }
+  if (name && *name && std::strcmp(name, "sdl") != 0) {
+    std::fprintf(stderr, "KALEVO_DISPLAY must be \"sdl\" or \"headless\", not \"%s\".\n", name);
+    return false;
+  }
+  if (!sdlConsoleBackend.open(&why)) {
+    std::fprintf(stderr,
+                 "No display is available (%s): start the game inside a desktop session, "
+                 "or set KALEVO_DISPLAY=headless to run it without a window.\n",
+                 why ? why : "the window system did not answer");
+    return false;
+  }
+  consoleBackend = &sdlConsoleBackend;
+  return true;
+}
+
+uint64_t consoleClock() { return backend().clock(); }
+
+std::string consoleTitle() {
+  char path[4096];
+  ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+  std::string title = n > 0 ? utf8ToCp1252(std::string_view(path, static_cast<size_t>(n))) : "retenza";
+  if (title.size() > 79) title.resize(79);
+  return title;
+}
+
+void ensureConsoleWindow() {
+  if (console.created) return;
+  const ConsoleBackend &b = backend();
+  installExitHook();
+
+  int workWidth = 0, workHeight = 0;
+  b.workArea(workWidth, workHeight);
+  VideoSettings settings;
+  readVideoSettings(settings, workWidth, workHeight);
+  applyVideoSettings(settings);
+
+  std::string title = consoleTitle();
+  WindowRequest request{title.c_str(), settings.fontFace.c_str(), settings.fontWidth,
+                        settings.fontHeight, settings.fontWeight, settings.maximised};
+  CellMetrics metrics{};
+  if (!b.createWindow(request, metrics)) {
+    std::fprintf(stderr, "The console window could not be created.\n");
+    std::exit(1);
+  }
+  console.metrics = metrics;
+  screenReset(console.attribute);
+  console.created = true;
+  b.update();
+  setBrailleMode(settings.brailleMode);
+}
+
+void dispatchConsoleEvent(const ConsoleEvent &event) {
+  switch (event.kind) {
+    case ConsoleEventKind::KeyDown:
+    case ConsoleEventKind::SysKeyDown:
+      handleKeyDownEvent(event);
+      break;
+    case ConsoleEventKind::KeyUp:
+      handleKeyUpEvent(event);
+      break;
+    case ConsoleEventKind::Char:
+      handleCharEvent(event);
+      break;
+    case ConsoleEventKind::FocusIn:
+      console.focused = true;
+      if (console.waitingForKey) showCaret();
+      break;
+    case ConsoleEventKind::FocusOut:
+      if (console.waitingForKey) hideCaret();
+      console.focused = false;
+      break;
+    case ConsoleEventKind::Paint:
+      if (console.created) screenPaint(event.x, event.y, event.w, event.h);
+      break;
+    case ConsoleEventKind::Close:
+      closeConsole();
+    case ConsoleEventKind::Quit:
+      endProgram(EXIT_QUIT);
+    case ConsoleEventKind::User:
+      if (event.message == MSG_WAVE_DONE && console.waveDoneHandler)
+        console.waveDoneHandler(event.param1, event.param2);
+      break;
+    case ConsoleEventKind::RightDown:
+      // A factor of 0 cannot divide the picture: the magnifier stays off.
+      if (!console.magnifying && console.created && console.magnifierFactor >= 1) {
+        console.magnifying = true;
+        backend().magnifyBegin(console.metrics.outerWidth, console.metrics.outerHeight);
+        drawMagnified(event.x, event.y);
+      }
+      break;
+    case ConsoleEventKind::PointerMove:
+      if (console.magnifying) drawMagnified(event.x, event.y);
+      break;
+    case ConsoleEventKind::RightUp:
+      if (console.magnifying) {
+        console.magnifying = false;
+        backend().magnifyEnd();
+        backend().invalidate(true);
+      }
+      break;
+    case ConsoleEventKind::None:
+      break;
+  }
+}
+
+void paintConsoleRect(int x, int y, int w, int h) {
+  if (console.created) screenPaint(x, y, w, h);
+}
+
+void writeText(const void *bytes, size_t count) {
+  ensureConsoleWindow();
+  screenWrite(static_cast<const uint8_t *>(bytes), count);
+  // The caret follows the cursor while a key is awaited.
+  if (console.caretShown) {
+    hideCaret();
+    showCaret();
+  }
+}
+
+void writeChar(uint8_t c) { writeText(&c, 1); }
+
+void clearToLineEnd() {
+  ensureConsoleWindow();
+  screenClearToLineEnd();
+}
+
+void setTextBackground(int colour) {
+  ensureConsoleWindow();
+  if (console.coloursChangeable)
+    console.attribute = static_cast<uint8_t>((console.attribute & 15) | (colour * 16));
+}
+
+void registerWaveDoneHandler(WaveDoneHandler handler) { console.waveDoneHandler = handler; }
+
+void closeConsole() {
+  if (console.created) {
+    console.queueCount = 0;
+    hideCaret();
+    stopTone();
+    dumpScreenIfAsked();
+    consoleBackend->destroyWindow();
+    // The destroyed window's planes are gone: blank them and home the cursor.
+    screenReset(console.attribute);
+    console.created = false;
+  }
+  std::exit(EXIT_NORMAL);
+}
+
+void endProgram(int code) {
+  if (console.waitingForKey && console.focused) hideCaret();
+  dumpScreenIfAsked();
+  std::exit(code);
+}
+
+void dumpScreenIfAsked() {
+  const char *path = std::getenv("KALEVO_SCREEN");
+  if (!path || !*path || screenDumped || !console.created) return;
+  screenDumped = true;
+  FILE *f = std::fopen(path, "wb");
+  if (!f) {
+    std::fprintf(stderr, "KALEVO_SCREEN: cannot write %s\n", path);
+    return;
+  }
+  for (int row = 0; row < SCREEN_ROWS; ++row) {
+    const uint8_t *cells = console.chars + row * SCREEN_COLS;
+    int n = SCREEN_COLS;
+    while (n > 0 && cells[n - 1] == ' ') --n;
+    std::string line = cp1252ToUtf8(std::string_view(reinterpret_cast<const char *>(cells), n));
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), f);
+  }
+  std::fclose(f);
+}
+
+// Waits and message processing.
+
+void pumpAllMessages() {
+  ConsoleEvent event;
+  while (backend().poll(event)) dispatchConsoleEvent(event);
+}
+
+// There is one window, so the console's messages are all of the thread's.
+void pumpConsoleMessages() { pumpAllMessages(); }
+
+bool keyPressed() {
+  ensureConsoleWindow();
+  pumpAllMessages();
+  return console.queueCount > 0;
+}
+
+uint8_t readKey() {
+  if (!keyPressed()) {
+    console.waitingForKey = true;
+    if (console.focused) showCaret();
+    do {
+      backend().wait(true);
+    } while (!keyPressed());
+    if (console.focused) hideCaret();
+    console.waitingForKey = false;
+  }
+  uint8_t code = console.queue[0];
+  --console.queueCount;
+  std::memmove(console.queue, console.queue + 1, static_cast<size_t>(console.queueCount));
+  return code;
+}
+
+void delay(uint16_t milliseconds) {
+  ensureConsoleWindow();
+  backend().sleep(milliseconds);
+  pumpAllMessages();
+  pumpConsoleMessages();
+}
+
+void waitMessage() {
+  ensureConsoleWindow();
+  backend().wait(false);
+}
+
+void postConsoleMessage(unsigned message, uintptr_t param1, uintptr_t param2) {
+  if (!consoleBackend) return;
+  ConsoleEvent event;
+  event.kind = ConsoleEventKind::User;
+  event.message = message;
+  event.param1 = param1;
+  event.param2 = param2;
+  consoleBackend->post(event);
+}
+
+size_t readLine(uint8_t *buffer) {
+  const size_t n = CONSOLE_LINE_CAPACITY;
+  size_t i = 0;
+  uint8_t k;
+  do {
+    k = readKey();
+    if (k == 8) {
+      if (i > 0) {
+        --i;
+        writeChar(8);
+      }
+    } else if (k >= 32) {
+      if (i < n - 2) {
+        buffer[i++] = k;
+        writeChar(k);
+      }
+    }
+  } while (k != 13);
+  buffer[i] = 13;
+  buffer[i + 1] = 10;
+  writeChar(13);
+  writeChar(10);
+  return i + 2;
+}
+
+// Tones and Braille.
+
+void startTone(unsigned frequency) {
+  if (frequency < 1 || frequency > 65535) return;
+  ensureConsoleWindow();
+  stopTone();
+  console.toneSize = buildToneWave(frequency, toneStorage);
+  console.toneBuffer = toneStorage;
+  backend().playLoop(console.toneBuffer, console.toneSize);
+}
+
+void stopTone() {
+  if (!console.toneBuffer) return;
+  if (consoleBackend) consoleBackend->stopLoop();
+  console.toneBuffer = nullptr;
+  console.toneSize = 0;
+}
+
+void setBrailleMode(int mode) {
+  if (mode > 2) mode = 1;
+  if (mode < 0) mode = 0;
+  if (mode == 0) {
+    console.chord = console.held = 0;
+    console.numberMode = console.capital = console.capsLock = false;
+    if (console.brailleMode != 0) playTone(100);
+  } else if (mode == 1) {
+    playTone(800);
+    playTone(1600);
+  } else {
+    playTone(800);
+    playTone(400);
+  }
+  console.brailleMode = mode;
+}

@@ -85,6 +85,9 @@ uint8_t brailleCellChar(int dots);  // the 64-entry cell table
 // klcrt_video.cpp: the VIDEO and BRAILLE settings from the system
 // directory's KALEVO.INI, with the work area for the derived font size.
 void readVideoSettings(VideoSettings &settings, int workAreaWidth, int workAreaHeight);
+// Puts the settings into the console state (all but the Braille mode, which
+// the window's creation switches to with its tones once the window shows).
+void applyVideoSettings(const VideoSettings &settings);
 
 // klcrt.cpp: window life, message dispatch and program end.
 void ensureConsoleWindow();
