@@ -15,29 +15,32 @@
 
 namespace {
 
-struct Run {
+struct GameRun {
   int status = -1;
   std::vector<std::string> screen;  // 25 rows
   std::string errors;
 };
 
+// The game beside this test in the build tree: <build>/tests/test_game and
+// <build>/bin/retenza.
 std::string programPath() {
-  const char *build = std::getenv("KALEVO_BUILD");
-  return std::string(build ? build : ".") + "/bin/retenza";
+  return (std::filesystem::canonical("/proc/self/exe").parent_path().parent_path() / "bin" / "retenza").string();
 }
 
-Run play(const std::string &script, unsigned seed, const std::string &ini = "") {
+GameRun play(const std::string &script, unsigned seed, const std::string &ini = "") {
   TempDir dir;
   dir.write("sys/KALEVO.INI", ini);
   dir.write("script.txt", script);
   std::string cmd = "cd " + dir.path.string() + " && KALEVO_DISPLAY=headless KALEVO_INPUT=script.txt " +
                     "KALEVO_SCREEN=screen.txt KALEVO_SEED=" + std::to_string(seed) +
                     " KALEVO_SYSDIR=" + dir.file("sys") + " " + programPath() + " 2>errors.txt";
-  Run run;
+  GameRun run;
   int raw = std::system(cmd.c_str());
   run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   std::istringstream lines(dir.read("screen.txt"));
   for (std::string line; std::getline(lines, line);) run.screen.push_back(line);
+  // A missing or short dump compares as blank rows, never out of range.
+  if (!run.screen.empty()) run.screen.resize(25);
   run.errors = dir.read("errors.txt");
   return run;
 }
@@ -67,6 +70,9 @@ char otherThan(char c) { return c == 'a' ? 'e' : 'a'; }
 
 const char *TITLE = "JOGO DE MEMORIA ZEK";
 const char *LEVEL_Q = "Escolha seu nivel de 1 a 9: ";
+// Trailing blanks are not in the screen dump.
+const char *LEVEL_Q_ROW = "Escolha seu nivel de 1 a 9:";
+const char *AGAIN_ROW = "Quer jogar de novo (s/n) ?";
 const char *WON = "***** Maravilhoso, explendido, tremendo ! *****";
 const char *AGAIN = "Quer jogar de novo (s/n) ? ";
 const char *LOST = "Tsc, tsc, tsc, tsc, tsc, errou...";
@@ -78,7 +84,7 @@ const char *NANANI = "Nananinanana...";
 
 TEST(Game, WonAtLevelOne) {
   std::string seq = secret(7, '1', 5);
-  Run run = play("key 1\n" + answerTurns(seq, 5) + "type n\n", 7);
+  GameRun run = play("key 1\n" + answerTurns(seq, 5) + "type n\n", 7);
   EXPECT_EQ(run.status, 0) << run.errors;
   EXPECT_EQ(run.screen, rows({TITLE, "", LEVEL_Q + std::string("1"), seq, WON, "",
                               AGAIN + std::string("n"), BYE}));
@@ -87,7 +93,7 @@ TEST(Game, WonAtLevelOne) {
 TEST(Game, LostAtTheFirstKeyOfATurn) {
   std::string seq = secret(11, '1', 2);
   char wrong = otherThan(seq[0]);
-  Run run = play("key 1\n" + answerTurns(seq, 1) + "type " + wrong + "\ntype N\n", 11);
+  GameRun run = play("key 1\n" + answerTurns(seq, 1) + "type " + wrong + "\ntype N\n", 11);
   EXPECT_EQ(run.status, 0) << run.errors;
   EXPECT_EQ(run.screen, rows({TITLE, "", LEVEL_Q + std::string("1"), std::string(1, wrong), "", LOST, WAS,
                               seq, "", AGAIN + std::string("N"), BYE}));
@@ -96,13 +102,13 @@ TEST(Game, LostAtTheFirstKeyOfATurn) {
 TEST(Game, EnterAndFunctionKeysAreWrongAnswersNotEchoed) {
   std::string seq = secret(3, '2', 1);
   // Enter: spoken, not written, wrong.
-  Run enter = play("key 2\nkey Return\ntype n\n", 3);
+  GameRun enter = play("key 2\nkey Return\ntype n\n", 3);
   EXPECT_EQ(enter.status, 0) << enter.errors;
   EXPECT_EQ(enter.screen, rows({TITLE, "", LEVEL_Q + std::string("2"), "", "", LOST, WAS, seq, "",
                                 AGAIN + std::string("n"), BYE}));
   // F5 queues 0, 63: the 0 is the wrong key, the 63 is flushed before the
   // play-again question, which then reads the next key.
-  Run function = play("key 2\nkey F5\ntype n\n", 3);
+  GameRun function = play("key 2\nkey F5\ntype n\n", 3);
   EXPECT_EQ(function.status, 0) << function.errors;
   EXPECT_EQ(function.screen, enter.screen);
 }
@@ -114,12 +120,12 @@ TEST(Game, PlayAgainAnswers) {
                                        std::string(1, otherThan(seq[0])), "", LOST, WAS, seq, ""};
   // s and S play again (a new level question; Escape there ends without Tchau).
   for (const char *again : {"s", "S"}) {
-    Run run = play(lose + "type " + again + "\nkey Escape\n", 5);
+    GameRun run = play(lose + "type " + again + "\nkey Escape\n", 5);
     EXPECT_EQ(run.status, 0) << run.errors;
     std::vector<std::string> expected = lostGame;
     expected.push_back(AGAIN + std::string(again));
     expected.push_back("");
-    expected.push_back(LEVEL_Q);
+    expected.push_back(LEVEL_Q_ROW);
     EXPECT_EQ(run.screen, rows(expected)) << again;
   }
   // Another key, Escape (written but invisible) and a function key end it.
@@ -130,15 +136,15 @@ TEST(Game, PlayAgainAnswers) {
   };
   const Case others[] = {
       {"type x", AGAIN + std::string("x"), true},
-      {"key Escape", AGAIN, true},
+      {"key Escape", AGAIN_ROW, true},
       {"key F1", AGAIN + std::string(BYE), false},
       // Ctrl+T is code 20: not written, and no line end follows.
       {"key T ctrl", AGAIN + std::string(BYE), false},
       // Ctrl+U is 21: written (invisible) with its line end.
-      {"key U ctrl", AGAIN, true},
+      {"key U ctrl", AGAIN_ROW, true},
   };
   for (const Case &c : others) {
-    Run run = play(lose + c.key + "\n", 5);
+    GameRun run = play(lose + c.key + "\n", 5);
     EXPECT_EQ(run.status, 0) << run.errors;
     std::vector<std::string> expected = lostGame;
     expected.push_back(c.row);
@@ -148,45 +154,39 @@ TEST(Game, PlayAgainAnswers) {
 }
 
 TEST(Game, LevelQuestionRefusesZeroAndLeavesOnEscape) {
-  Run run = play("type 0\nkey F2\nkey Escape\n", 1);
+  GameRun run = play("type 0\nkey F2\nkey Escape\n", 1);
   EXPECT_EQ(run.status, 0) << run.errors;
-  EXPECT_EQ(run.screen, rows({TITLE, "", LEVEL_Q + std::string("0"), NANANI, LEVEL_Q, NANANI, LEVEL_Q}));
+  EXPECT_EQ(run.screen, rows({TITLE, "", LEVEL_Q + std::string("0"), NANANI, LEVEL_Q_ROW, NANANI, LEVEL_Q_ROW}));
 }
 
 TEST(Game, CodeTwentyIsEchoedInATurn) {
   // Ctrl+T (20) is written, but the screen ignores the control code: the row
   // stays empty. The same at 19 (Ctrl+S) is not even written.
   std::string seq = secret(9, '1', 1);
-  Run run = play("key 1\nkey T ctrl\ntype n\n", 9);
-  EXPECT_EQ(run.status, 0) << run.errors;
+  GameRun run = play("key 1\nkey T ctrl\ntype n\n", 9);
+  ASSERT_EQ(run.status, 0) << run.errors;
   EXPECT_EQ(run.screen[3], "");
   EXPECT_EQ(run.screen[5], LOST);
 }
 
 TEST(Game, ScriptRunningOutClosesTheWindow) {
-  Run run = play("key 1\n", 2);
-  EXPECT_EQ(run.status, 0) << run.errors;
+  GameRun run = play("key 1\n", 2);
+  ASSERT_EQ(run.status, 0) << run.errors;
   EXPECT_EQ(run.screen[2], LEVEL_Q + std::string("1"));
 }
 
 TEST(Game, CtrlBreakEndsWith255) {
-  Run run = play("key Cancel ctrl\n", 2);
-  EXPECT_EQ(run.status, 255);
-  EXPECT_EQ(run.screen[2], LEVEL_Q);
+  GameRun run = play("key Cancel ctrl\n", 2);
+  ASSERT_EQ(run.status, 255);
+  EXPECT_EQ(run.screen[2], LEVEL_Q_ROW);
 }
 
 TEST(Game, UnknownScriptLineStopsBeforeTheStart) {
-  Run run = play("key 1\njump around\n", 2);
+  GameRun run = play("key 1\njump around\n", 2);
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.errors.find("line 2"), std::string::npos) << run.errors;
   EXPECT_NE(run.errors.find("jump around"), std::string::npos) << run.errors;
   EXPECT_TRUE(run.screen.empty());
-}
-
-TEST(Game, FixedColoursStillShowTheTitle) {
-  Run run = play("key Escape\n", 2, "[VIDEO]\nCORESFIXAS=S\n");
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.screen[0], TITLE);
 }
 
 TEST(Symbols, EachLevelDrawsFromItsAlphabets) {
