@@ -3,12 +3,17 @@
 // the line editor, and the end of the program.
 #include <unistd.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "klcodepage.h"
+#include "klcrt_headless.h"
 #include "klcrt_internal.h"
 
 ConsoleState console;
@@ -310,6 +315,70 @@ void postConsoleMessage(unsigned message, uintptr_t param1, uintptr_t param2) {
   event.message = message;
   event.param1 = param1;
   event.param2 = param2;
+  consoleBackend->post(event);
+}
+
+namespace {
+
+// Delayed messages on the real clock: one thread and a fixed table, so that
+// posting allocates nothing.
+struct DelayedMessage {
+  std::chrono::steady_clock::time_point due;
+  ConsoleEvent event;
+  bool used;
+};
+std::mutex delayedLock;
+std::condition_variable delayedWake;
+DelayedMessage delayed[64];
+bool delayedThreadStarted = false;
+
+void deliverDelayedMessages() {
+  std::unique_lock<std::mutex> lock(delayedLock);
+  for (;;) {
+    auto next = std::chrono::steady_clock::time_point::max();
+    auto now = std::chrono::steady_clock::now();
+    for (DelayedMessage &d : delayed) {
+      if (!d.used) continue;
+      if (d.due <= now) {
+        d.used = false;
+        consoleBackend->post(d.event);
+      } else if (d.due < next) {
+        next = d.due;
+      }
+    }
+    if (next == std::chrono::steady_clock::time_point::max()) delayedWake.wait(lock);
+    else delayedWake.wait_until(lock, next);
+  }
+}
+
+}  // namespace
+
+void postConsoleMessageAfter(unsigned milliseconds, unsigned message, uintptr_t param1, uintptr_t param2) {
+  if (!consoleBackend) return;
+  ConsoleEvent event;
+  event.kind = ConsoleEventKind::User;
+  event.message = message;
+  event.param1 = param1;
+  event.param2 = param2;
+  if (consoleBackend == &headlessConsoleBackend) {
+    headlessPostAt(consoleBackend->clock() + milliseconds, event);
+    return;
+  }
+  std::lock_guard<std::mutex> lock(delayedLock);
+  if (!delayedThreadStarted) {
+    delayedThreadStarted = true;
+    std::thread(deliverDelayedMessages).detach();
+  }
+  auto due = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  for (DelayedMessage &d : delayed) {
+    if (!d.used) {
+      d = {due, event, true};
+      delayedWake.notify_one();
+      return;
+    }
+  }
+  // The table is full (far more than the four blocks a player queues): the
+  // message goes now rather than never.
   consoleBackend->post(event);
 }
 

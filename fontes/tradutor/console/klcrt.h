@@ -46,6 +46,11 @@ void waitMessage();
 // Posts a window message to the console window; safe from any thread.
 void postConsoleMessage(unsigned message, uintptr_t param1, uintptr_t param2);
 
+// Posts a window message that arrives after the given milliseconds of the
+// console's clock (virtual in the headless display); safe from any thread.
+// For sound devices that only pretend to play.
+void postConsoleMessageAfter(unsigned milliseconds, unsigned message, uintptr_t param1, uintptr_t param2);
+
 // The line editor behind standard input: fills buffer (capacity 128) with at
 // most 126 characters followed by 13, 10 and returns the length.
 enum : size_t { CONSOLE_LINE_CAPACITY = 128 };
