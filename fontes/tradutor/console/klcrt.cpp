@@ -15,6 +15,7 @@
 #include "klcodepage.h"
 #include "klcrt_headless.h"
 #include "klcrt_internal.h"
+#include "klwave.h"
 
 ConsoleState console;
 const ConsoleBackend *consoleBackend = nullptr;
@@ -411,6 +412,7 @@ size_t readLine(uint8_t *buffer) {
 
 void startTone(unsigned frequency) {
   if (frequency < 1 || frequency > 65535) return;
+  logToneStarted(frequency);
   ensureConsoleWindow();
   stopTone();
   console.toneSize = buildToneWave(frequency, toneStorage);
