@@ -8,6 +8,8 @@ PACKAGES=(
   cmake make g++ pkg-config
   # window, fonts and sound
   libsdl2-dev libsdl2-ttf-dev libfontconfig-dev fonts-dejavu-core
+  # the recordings, made at build time
+  libespeak-ng-dev espeak-ng-data libsamplerate0-dev
   # tests, benchmarks, fuzzing
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   # the real-window test
