@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "kldifone.h"
+#include "klregras.h"
 #include "support/tempdir.h"
 
 namespace fs = std::filesystem;
@@ -272,6 +274,44 @@ TEST(DiphoneDatabase, RuleAndExceptionFilesAreWellFormed) {
     EXPECT_NE(linha.find('='), std::string::npos);
   }
   EXPECT_GE(n, 1);
+}
+
+TEST(DiphoneDatabase, TheEngineStartsOnItAndItsRulesReachRecordedUnits) {
+  TempDir t;
+  ScopedEnv sys("KALEVO_SYSDIR", t.file("sys"));
+  t.write("sys/KALEVO.INI", "[TRADUTOR]\ndirLetras=" + letras().string() + "/\nDIRDIFONES=" +
+                                (som() / "difones").string() + "/\n");
+  SetDiphoneDatabaseName("KLVOZ");
+  ASSERT_EQ(StartDiphoneEngine(), 0);
+  EXPECT_EQ(DiphoneIndexCount(), fs::file_size(som() / "difones" / "KLVOZ.IND") / 15);
+  std::string w = "exame";
+  EXPECT_TRUE(LookUpException(w));
+  EXPECT_EQ(w, "ezame");
+  // Common words, letter rule by letter rule: the vowels end each segment, so
+  // every segment must name a unit of the database.
+  for (std::string palavra : {"casa", "bola", "dedo", "faca", "gato", "janela", "lua", "mesa", "nave", "pipoca",
+                              "sapato", "tatu", "vaca", "chave", "queijo", "filho", "ninho", "zebu"}) {
+    SCOPED_TRACE(palavra);
+    std::string fonetica;
+    for (size_t pos = 1; pos <= palavra.size();) {
+      const LetterRule *r = FindRule(palavra, static_cast<int>(pos));
+      ASSERT_NE(r, nullptr) << "no rule at " << pos;
+      fonetica += r->replacement.view();
+      pos += r->focus.size();
+    }
+    size_t i = 0;
+    while (i < fonetica.size()) {
+      size_t fim = fonetica.find(' ', i);
+      if (fim == std::string::npos) fim = fonetica.size();
+      std::string unidade = "$" + fonetica.substr(i, fim - i);
+      for (char &ch : unidade) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+      if (unidade.size() > 1) {
+        EXPECT_NE(FindDiphone(unidade), nullptr) << unidade;
+      }
+      i = fim + 1;
+    }
+  }
+  CloseDiphoneEngine();
 }
 
 TEST(Generator, RefusesABadUnitListBeforeWritingAnything) {
