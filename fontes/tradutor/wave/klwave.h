@@ -16,7 +16,8 @@
 #include <cstddef>
 #include <cstdint>
 
-enum : uint32_t { WAVE_BLOCK_SIZE = 65534, WAVE_BLOCK_COUNT = 4 };
+constexpr uint32_t WAVE_BLOCK_SIZE = 65534;
+constexpr unsigned WAVE_BLOCK_COUNT = 4;
 
 // Plays a RIFF wave file and waits for its end. 0: played (or nothing, for a
 // waiting key with stopOnKey on, or an empty data chunk); -1: the file cannot
