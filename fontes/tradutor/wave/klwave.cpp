@@ -38,10 +38,12 @@ struct WavePlayer {
 
   unsigned queuedCount = 0;
   unsigned lastSlot = 0;
-  WaveBlock headers[WAVE_BLOCK_COUNT + 1];  // indexed by slot number
+  WaveBlock headers[WAVE_BLOCK_COUNT + 1] = {};  // indexed by slot number
 };
 
-WavePlayer player;
+// constinit: the library-start hook below runs in another file's turn of
+// dynamic initialization, which must not reset the state afterwards.
+constinit WavePlayer player;
 
 // The pool and the read buffer: static, so nothing is allocated while playing.
 uint8_t slotData[WAVE_BLOCK_COUNT][WAVE_BLOCK_SIZE];

@@ -42,13 +42,15 @@ struct PretendDevice {
   uintptr_t handle = 0, lastHandle = 0;
   uint32_t rate = 0;
   uint16_t bits = 0, channels = 0;
-  PretendBlock ring[WAVE_BLOCK_COUNT];
+  PretendBlock ring[WAVE_BLOCK_COUNT] = {};
   unsigned head = 0, count = 0;
   uint64_t freeAt = 0;  // when the last queued block ends
   uintptr_t lastTicket = 0;
 };
 
-PretendDevice pretend;
+// constinit: the player's library start may open the capture file before
+// this file's dynamic initialization would run.
+constinit PretendDevice pretend;
 
 // The capture file and its linear resampler, which runs across the blocks
 // of one opening.
@@ -59,11 +61,11 @@ struct Capture {
   bool havePrevious = false;
   int32_t previous = 0;  // the last frame of the previous block (index -1)
   int64_t position = 0;  // next output's source position, in 1/22050 frames
-  int16_t out[4096];
+  int16_t out[4096] = {};
   unsigned outCount = 0;
 };
 
-Capture capture;
+constinit Capture capture;
 
 void putLe32(uint8_t *p, uint32_t v) {
   p[0] = static_cast<uint8_t>(v), p[1] = static_cast<uint8_t>(v >> 8);

@@ -35,11 +35,11 @@ struct SdlOutput {
   uint8_t silence = 0;
   uint32_t frameBytes = 1;
   // Shared with the callback.
-  QueuedBlock ring[WAVE_BLOCK_COUNT];
+  QueuedBlock ring[WAVE_BLOCK_COUNT] = {};
   unsigned head = 0, count = 0;
 };
 
-SdlOutput out;
+constinit SdlOutput out;
 
 void SDLCALL pullBlocks(void *, Uint8 *stream, int length) {
   uint32_t wanted = length > 0 ? static_cast<uint32_t>(length) : 0;
