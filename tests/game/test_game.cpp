@@ -19,21 +19,28 @@ struct GameRun {
   int status = -1;
   std::vector<std::string> screen;  // 25 rows
   std::string errors;
+  std::vector<std::string> sounds;  // the sound log
 };
 
 // The game beside this test in the build tree: <build>/tests/test_game and
 // <build>/bin/retenza.
-std::string programPath() {
-  return (std::filesystem::canonical("/proc/self/exe").parent_path().parent_path() / "bin" / "retenza").string();
-}
+std::string programPath();
 
-GameRun play(const std::string &script, unsigned seed, const std::string &ini = "") {
+// The build tree's folders: <build>/tests/test_game beside <build>/etc.
+std::filesystem::path buildTree() { return std::filesystem::canonical("/proc/self/exe").parent_path().parent_path(); }
+
+// Plays a script with the build tree's configuration and data, and no sound
+// device (the null output keeps the virtual clock's pace).
+GameRun play(const std::string &script, unsigned seed, const std::string &extraIni = "") {
   TempDir dir;
-  dir.write("sys/KALEVO.INI", ini);
+  std::ifstream buildIni(buildTree() / "etc" / "KALEVO.INI", std::ios::binary);
+  std::string ini((std::istreambuf_iterator<char>(buildIni)), std::istreambuf_iterator<char>());
+  dir.write("sys/KALEVO.INI", ini + "\n" + extraIni);
   dir.write("script.txt", script);
-  std::string cmd = "cd " + dir.path.string() + " && KALEVO_DISPLAY=headless KALEVO_INPUT=script.txt " +
-                    "KALEVO_SCREEN=screen.txt KALEVO_SEED=" + std::to_string(seed) +
-                    " KALEVO_SYSDIR=" + dir.file("sys") + " " + programPath() + " 2>errors.txt";
+  std::string cmd = "cd " + dir.path.string() + " && KALEVO_DISPLAY=headless KALEVO_AUDIO=null " +
+                    "KALEVO_INPUT=script.txt KALEVO_SCREEN=screen.txt KALEVO_SEED=" + std::to_string(seed) +
+                    " KALEVO_SOUND_LOG=sounds.txt KALEVO_SYSDIR=" + dir.file("sys") + " " + programPath() +
+                    " 2>errors.txt";
   GameRun run;
   int raw = std::system(cmd.c_str());
   run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -42,8 +49,12 @@ GameRun play(const std::string &script, unsigned seed, const std::string &ini = 
   // A missing or short dump compares as blank rows, never out of range.
   if (!run.screen.empty()) run.screen.resize(25);
   run.errors = dir.read("errors.txt");
+  std::istringstream sounds(dir.read("sounds.txt"));
+  for (std::string line; std::getline(sounds, line);) run.sounds.push_back(line);
   return run;
 }
+
+std::string programPath() { return (buildTree() / "bin" / "retenza").string(); }
 
 // The symbols a game at this level will draw with this seed (one game, from
 // the start of the generator).
@@ -88,6 +99,32 @@ TEST(Game, WonAtLevelOne) {
   EXPECT_EQ(run.status, 0) << run.errors;
   EXPECT_EQ(run.screen, rows({TITLE, "", LEVEL_Q + std::string("1"), seq, WON, "",
                               AGAIN + std::string("n"), BYE}));
+}
+
+// The sounds in the order the game plays them: prompts, chimes, the
+// sequence's letters and each key typed.
+TEST(Game, EverythingShownIsHeardInOrder) {
+  std::string seq = secret(7, '1', 5);
+  GameRun run = play("key 1\n" + answerTurns(seq, 5) + "type n\n", 7);
+  ASSERT_EQ(run.status, 0) << run.errors;
+  auto letter = [](char c) { return "_" + std::to_string(static_cast<unsigned char>(c)); };
+  std::vector<std::string> expected = {"RZINIC", "RZNIVEL", letter('1')};
+  for (size_t turn = 1; turn <= 5; ++turn) {
+    expected.push_back("RZPLIM");
+    expected.push_back("RZPLIM");
+    for (size_t i = 0; i < turn; ++i) expected.push_back(letter(seq[i]));  // shown and said
+    for (size_t i = 0; i < turn; ++i) expected.push_back(letter(seq[i]));  // typed back
+  }
+  for (const char *name : {"RZOK", "RZDENOVO"}) expected.push_back(name);
+  expected.push_back(letter('n'));
+  expected.push_back("RZTCHAU");
+  std::vector<std::string> heard;
+  for (const std::string &path : run.sounds) {
+    std::string name = std::filesystem::path(path).stem().string();
+    EXPECT_TRUE(std::filesystem::exists(path)) << path;
+    heard.push_back(name);
+  }
+  EXPECT_EQ(heard, expected);
 }
 
 TEST(Game, LostAtTheFirstKeyOfATurn) {

@@ -16,6 +16,24 @@ void endSpeech();
 // Whether a key press cuts a recording short.
 void setStopOnKey(bool stop);
 
+// Reads the per-speed keys of section SINTETIZADOR (suffix = the speed) and
+// hands them on: database name and cut settings to the diphone engine, two
+// switches to the wave player, the three pauses to the text speaker.
+void loadSpeedSettings(int speed);
+
+// The pauses loaded by loadSpeedSettings (0 before).
+struct SpeechPauses {
+  int pointPause, commaPause, colonPause;  // ms
+};
+const SpeechPauses &speechPauses();
+
+// Plays a wave image from memory and waits for its end.
+void playBufferAndWait(const uint8_t *image, size_t size);
+
+// Whether a stop was asked since the current text began (set by stopSpeech).
+bool speechStopRequested();
+void clearSpeechStopRequest();
+
 // Plays the recording of a sound name and returns when it has ended.
 void playSound(const std::string &name);
 

@@ -1,6 +1,7 @@
 #include "klprofile.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -86,11 +87,19 @@ bool findValue(std::string_view text, const char *section, const char *key, std:
   return false;
 }
 
+// A relative KALEVO_SYSDIR means the folder seen from where the program
+// started, even while the diphone engine has another folder current.
+const std::string initialDirectory = [] {
+  char buffer[4096];
+  return std::string(::getcwd(buffer, sizeof buffer) ? buffer : ".");
+}();
+
 }  // namespace
 
 std::string systemDirectory() {
   const char *dir = std::getenv("KALEVO_SYSDIR");
   std::string s = (dir && *dir) ? dir : "/etc";
+  if (s[0] != '/') s = initialDirectory + "/" + s;
   while (s.size() > 1 && s.back() == '/') s.pop_back();
   return s;
 }
