@@ -225,18 +225,6 @@ void usableArea(int &width, int &height) {
 
 Uint32 mapRgb(SDL_Surface *s, Rgb c) { return SDL_MapRGB(s->format, c.r, c.g, c.b); }
 
-int clientWidth() { return backing ? backing->w : 0; }
-int clientHeight() { return backing ? backing->h : 0; }
-
-void queuePaint() {
-  ConsoleEvent e;
-  e.kind = ConsoleEventKind::Paint;
-  e.w = clientWidth();
-  e.h = clientHeight();
-  // Several exposes in a row need one repaint.
-  if (!translated.empty() && translated.back().kind == ConsoleEventKind::Paint) return;
-  translated.push_back(e);
-}
 
 // Inverts the caret's pixels, as a solid system caret does.
 void drawCaret(SDL_Surface *s) {
@@ -420,8 +408,11 @@ void translate(const SDL_Event &ev) {
       translateKeyDown(ev.key);
       return;
     case SDL_KEYUP:
+      // Text belongs to the key-down just before it; none is due after a release.
       swallowText = false;
+      lastKeyAltOnly = false;
       translated.push_back(keyEvent(ConsoleEventKind::KeyUp, virtualKey(ev.key.keysym), ev.key.keysym.mod));
+      lastShift = translated.back().shift, lastCtrl = translated.back().ctrl, lastAlt = translated.back().alt;
       return;
     case SDL_TEXTINPUT:
       translateText(ev.text.text);
@@ -451,7 +442,8 @@ void translate(const SDL_Event &ev) {
         case SDL_WINDOWEVENT_SIZE_CHANGED:
         case SDL_WINDOWEVENT_RESTORED:
         case SDL_WINDOWEVENT_SHOWN:
-          queuePaint();
+          // Like a system's paint request: one repaint once nothing else is pending.
+          repaintPending = true;
           return;
         case SDL_WINDOWEVENT_FOCUS_GAINED: e.kind = ConsoleEventKind::FocusIn; break;
         case SDL_WINDOWEVENT_FOCUS_LOST: e.kind = ConsoleEventKind::FocusOut; break;
@@ -543,6 +535,17 @@ bool sdlOpen(const char **why) {
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     std::snprintf(openError, sizeof openError, "SDL video could not start: %s", SDL_GetError());
     *why = openError;
+    return false;
+  }
+  // With no display SDL falls back to drivers that show nothing, where the
+  // player could never type a key; they serve only when asked for by name.
+  const char *driver = SDL_GetCurrentVideoDriver();
+  const char *asked = SDL_getenv("SDL_VIDEODRIVER");
+  if (driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0) &&
+      !(asked && strcasecmp(asked, driver) == 0)) {
+    std::snprintf(openError, sizeof openError, "no X11 or Wayland display could be opened");
+    *why = openError;
+    SDL_Quit();
     return false;
   }
   if (TTF_Init() != 0) {
