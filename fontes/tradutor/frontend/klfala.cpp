@@ -61,10 +61,14 @@ void loadSpeedSettings(int requested) {
   pauses.colonPause = noticedInteger("PAUSADOISPONTOS", 200);
 }
 
-void startSpeech(int requested, const std::string &directory) {
+int speechSpeedFor(int requested) {
   if (requested < 1) requested = static_cast<int>(configInteger(configValue("TRADUTOR", "VELOCIDADE")));
   if (requested < 1 || requested > 5) requested = 3;
-  loadSpeedSettings(requested);
+  return requested;
+}
+
+void startSpeech(int requested, const std::string &directory) {
+  loadSpeedSettings(speechSpeedFor(requested));
 
   int result = StartDiphoneEngine();
   if (result != 0) {

@@ -16,6 +16,10 @@ void endSpeech();
 // Whether a key press cuts a recording short.
 void setStopOnKey(bool stop);
 
+// The speed startSpeech uses for a requested one: below 1, VELOCIDADE of
+// section TRADUTOR (a parse error goes unnoticed); outside 1 to 5, 3.
+int speechSpeedFor(int requested);
+
 // Reads the per-speed keys of section SINTETIZADOR (suffix = the speed) and
 // hands them on: database name and cut settings to the diphone engine, two
 // switches to the wave player, the three pauses to the text speaker.
