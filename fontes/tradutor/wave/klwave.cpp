@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 
 #include "klcrt.h"
 #include "klwave_device.h"
@@ -166,7 +167,8 @@ bool queueBlock(const uint8_t *data, uint32_t n, bool cut, uint16_t dataBits, ui
   return true;
 }
 
-void writeMessage(const char *text) { writeText(text, std::strlen(text)); }
+// Standard output is the console; what it holds goes out first.
+void writeMessage(const char *text) { std::cout << text << std::flush; }
 
 // Reads until count bytes or the end of the file; returns the bytes read.
 size_t readFully(int fd, uint8_t *into, size_t count) {
