@@ -12,8 +12,8 @@ PACKAGES=(
   libespeak-ng-dev espeak-ng-data libsamplerate0-dev
   # tests, benchmarks, fuzzing
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-  # the real-window test
-  xvfb xdotool x11-utils
+  # the real-window and real-sound tests
+  xvfb xdotool x11-utils pulseaudio pulseaudio-utils sox
 )
 
 missing=()
