@@ -35,27 +35,9 @@ fail() {
   exit 1
 }
 
-# A private sound server: its own runtime folder, no configuration files.
-export XDG_RUNTIME_DIR="$work/run"
-mkdir -p -m 700 "$XDG_RUNTIME_DIR"
-export HOME="$work"
-pulseaudio --daemonize=no --exit-idle-time=-1 -n --load=module-null-sink \
-  --load=module-native-protocol-unix >"$work/pulse.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do
-  pactl info >/dev/null 2>&1 && break
-  sleep 0.1
-done
-pactl info >/dev/null 2>&1 || fail "PulseAudio did not start"
-
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")"
+source "$(dirname "$0")/../../scripts/sessao.sh"
+start_sound_server "$work" || fail "no sound server"
+start_x_server "$work" || fail "no X server"
 
 parec -d null.monitor --format=s16le --rate=22050 --channels=1 --file-format=wav "$work/heard.wav" &
 recorder=$!

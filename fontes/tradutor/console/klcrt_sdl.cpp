@@ -532,6 +532,10 @@ bool sdlOpen(const char **why) {
   // outside the window (a signal) should come out as SDL_QUIT.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+  // The window's pixels go straight to the X server. Left to itself, SDL
+  // first makes an OpenGL context to see whether the card is fast, which
+  // costs a quarter of a second at every start on a software renderer.
+  SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     std::snprintf(openError, sizeof openError, "SDL video could not start: %s", SDL_GetError());
     *why = openError;

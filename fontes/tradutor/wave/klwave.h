@@ -68,6 +68,11 @@ struct WaveStatus {
 };
 WaveStatus waveStatus();
 
+// When the sound card's callback last began handing a block over, in
+// nanoseconds of std::chrono::steady_clock (0 before the first); for the
+// latency benchmarks.
+int64_t waveLastBlockStart();
+
 // The sound log (KALEVO_SOUND_LOG=FILE): one line a sound started, flushed.
 void logSoundStarted(const char *line);
 void logToneStarted(unsigned frequency);  // "tone F"

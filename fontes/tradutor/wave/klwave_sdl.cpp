@@ -11,6 +11,8 @@
 // used up. The ring is shared with the callback under SDL's device lock.
 #include <SDL.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -41,11 +43,19 @@ struct SdlOutput {
 
 constinit SdlOutput out;
 
+// When the callback last began handing a block to the card.
+std::atomic<int64_t> blockStartNanoseconds{0};
+
 void SDLCALL pullBlocks(void *, Uint8 *stream, int length) {
   uint32_t wanted = length > 0 ? static_cast<uint32_t>(length) : 0;
   uint32_t at = 0;
   while (at < wanted && out.count > 0) {
     QueuedBlock &b = out.ring[out.head];
+    if (b.used == 0)
+      blockStartNanoseconds.store(
+          std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+              .count(),
+          std::memory_order_relaxed);
     uint32_t piece = b.length - b.used;
     if (piece > wanted - at) piece = wanted - at;
     std::memcpy(stream + at, b.data + b.used, piece);
@@ -82,7 +92,7 @@ int sdlOpen(uint32_t rate, uint16_t bits, uint16_t channels, uintptr_t &handle) 
   want.freq = static_cast<int>(rate);
   want.format = bits == 8 ? AUDIO_U8 : AUDIO_S16LSB;
   want.channels = static_cast<Uint8>(channels);
-  want.samples = rate <= 24000 ? 256 : 512;  // about 10 to 25 ms
+  want.samples = rate <= 24000 ? 128 : 512;  // about 10 ms
   want.callback = pullBlocks;
   // SDL converts if the card wants another format; the buffer size is ours.
   SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
@@ -130,5 +140,7 @@ void sdlClose() {
 }
 
 }  // namespace
+
+int64_t waveLastBlockStart() { return blockStartNanoseconds.load(std::memory_order_relaxed); }
 
 const WaveDevice sdlWaveDevice = {"sdl", sdlOpen, sdlWrite, sdlUnprepare, sdlReset, sdlClose};
