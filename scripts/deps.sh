@@ -10,6 +10,8 @@ PACKAGES=(
   libsdl2-dev libsdl2-ttf-dev libfontconfig-dev fonts-dejavu-core
   # the recordings, made at build time
   libespeak-ng-dev espeak-ng-data libsamplerate0-dev
+  # the speech data quality check: word list, texts, reference pronunciation
+  wbrazilian fortunes-br espeak-ng
   # tests, benchmarks, fuzzing
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   # the real-window and real-sound tests
