@@ -51,15 +51,23 @@ class ConsoleInput : public std::streambuf {
   uint8_t line_[CONSOLE_LINE_CAPACITY];
 };
 
-ConsoleOutput consoleOutput;
-ConsoleInput consoleInput;
+// The runtime flushes std::cout after every static object is gone, so the
+// buffers it is bound to are made once and never destroyed.
+ConsoleOutput &consoleOutput() {
+  static ConsoleOutput *buffer = new ConsoleOutput;
+  return *buffer;
+}
+ConsoleInput &consoleInput() {
+  static ConsoleInput *buffer = new ConsoleInput;
+  return *buffer;
+}
 
 }  // namespace
 
 void bindConsoleStdio() {
-  std::cout.rdbuf(&consoleOutput);
+  std::cout.rdbuf(&consoleOutput());
   // Every output statement flushes, as the runtime does for its text files.
   std::cout.setf(std::ios::unitbuf);
-  std::cin.rdbuf(&consoleInput);
+  std::cin.rdbuf(&consoleInput());
   std::cin.tie(&std::cout);
 }
