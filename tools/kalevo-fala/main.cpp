@@ -71,9 +71,12 @@ std::string textFromBytes(std::string bytes) {
   } else {
     text = std::move(bytes);
   }
-  for (char &c : text)
-    if (c == '\n' || c == '\r') c = ' ';
-  return text;
+  std::string blanked;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    blanked += text[i] == '\n' || text[i] == '\r' ? ' ' : text[i];
+  }
+  return blanked;
 }
 
 const char *pieceName(TextPieceKind kind) {
