@@ -373,7 +373,8 @@ bool PlayDiphone(std::string_view name, int mode, double factor) {
   }
   if (len < 0) len = 0;
   double f = std::clamp(factor, 0.0, 1.0);
-  size_t n = static_cast<size_t>(static_cast<double>(len) * f);
+  // Truncated, with a little slack so that 0.7 x 1000 stays 700 in binary.
+  size_t n = static_cast<size_t>(static_cast<double>(len) * f + 1e-6);
   if (n == 0) {
     ++stats.cutToNothing;
     return true;
