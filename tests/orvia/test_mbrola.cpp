@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "mbrola.h"
+#include "orvia/mbrola.h"
 
 namespace {
 
