@@ -20,29 +20,46 @@ void nasalizar(Fonemas &f) {
 }
 
 // What both sides may write differently for the same speech.
-Fonemas igualar(Fonemas f) {
-  // A nasal diphthong is nasal on its first vowel: ão, ãe, õe, em.
-  for (size_t i = 0; i + 1 < f.size(); ++i)
-    if (vogal(f[i]) && (f[i + 1].s == "i" || f[i + 1].s == "u") && f[i + 1].nasal) {
-      f[i].nasal = true;
-      f[i + 1].nasal = false;
-    }
+Fonemas igualar(const Fonemas &f) {
   Fonemas r;
   for (size_t i = 0; i < f.size(); ++i) {
-    // The glide of a nasal e (bem, tempo) is heard in some accents only.
-    if (f[i].s == "i" && !f[i].nasal && !r.empty() && r.back().s == "e" && r.back().nasal &&
-        (i + 1 == f.size() || !vogal(f[i + 1])))
+    bool antesDeVogal = i + 1 < f.size() && vogal(f[i + 1]);
+    // m or n closing a syllable is the nasal vowel before it.
+    if (nasalConsoante(f[i]) && f[i].s != "ny" && !r.empty() && vogal(r.back()) && !antesDeVogal) {
+      r.back().nasal = true;
       continue;
-    // m or n closing a nasal vowel is part of it.
-    if (nasalConsoante(f[i]) && !r.empty() && vogal(r.back()) && r.back().nasal &&
-        (i + 1 == f.size() || !vogal(f[i + 1])))
+    }
+    // d + j and t + x, in two units, are heard as dj and tch.
+    if (!r.empty() && ((r.back().s == "d" && f[i].s == "Z") || (r.back().s == "t" && f[i].s == "S"))) {
+      r.back().s += f[i].s;
       continue;
+    }
+    // lh is written l + glide by eSpeak: l i for both.
+    if (f[i].s == "ly") {
+      r.push_back({"l"});
+      r.push_back({"i"});
+      continue;
+    }
     r.push_back(f[i]);
   }
+  // A nasal diphthong is nasal on its first vowel: ão, ãe, õe, em.
+  for (size_t i = 0; i + 1 < r.size(); ++i)
+    if (vogal(r[i]) && (r[i + 1].s == "i" || r[i + 1].s == "u") && r[i + 1].nasal) {
+      r[i].nasal = true;
+      r[i + 1].nasal = false;
+    }
+  Fonemas q;
+  for (size_t i = 0; i < r.size(); ++i) {
+    // The glide of a nasal e (bem, tempo) is heard in some accents only.
+    if (r[i].s == "i" && !r[i].nasal && !q.empty() && q.back().s == "e" && q.back().nasal &&
+        (i + 1 == r.size() || !vogal(r[i + 1])))
+      continue;
+    q.push_back(r[i]);
+  }
   // A vowel before m, n or nh is nasalised by it anyway.
-  for (size_t i = 0; i + 2 < r.size(); ++i)
-    if (vogal(r[i]) && nasalConsoante(r[i + 1]) && vogal(r[i + 2])) r[i].nasal = false;
-  return r;
+  for (size_t i = 0; i + 2 < q.size(); ++i)
+    if (vogal(q[i]) && nasalConsoante(q[i + 1]) && vogal(q[i + 2])) q[i].nasal = false;
+  return q;
 }
 
 }  // namespace
@@ -80,7 +97,7 @@ Fonemas deNotacao(std::string_view t) {
       default: f.push_back({std::string(1, l)});
     }
   }
-  return igualar(std::move(f));
+  return igualar(f);
 }
 
 Fonemas deEspeak(std::string_view t) {
@@ -113,7 +130,7 @@ Fonemas deEspeak(std::string_view t) {
         else f.push_back({std::string("?") + c});
     }
   }
-  return igualar(std::move(f));
+  return igualar(f);
 }
 
 size_t distancia(const Fonemas &a, const Fonemas &b) {
