@@ -129,10 +129,10 @@ bool reportError(const Options &options) {
 bool isFlushLine(const std::string &line) {
   size_t end = line.find(';');
   if (end == std::string::npos) end = line.size();
-  size_t first = line.find_first_not_of(" \t\r", 0);
+  size_t first = line.find_first_not_of(" \t\r\n", 0);
   if (first == std::string::npos || first >= end) return false;
   if (line[first] != '#') return false;
-  size_t rest = line.find_first_not_of(" \t\r", first + 1);
+  size_t rest = line.find_first_not_of(" \t\r\n", first + 1);
   return rest == std::string::npos || rest >= end;
 }
 
@@ -162,7 +162,7 @@ int main(int argc, char **argv) {
     } else if (std::strcmp(a, "-h") == 0 || std::strcmp(a, "--help") == 0) {
       usage();
       return 0;
-    } else if (a[0] == '-' && a[1] != 0) {
+    } else if (a[0] == '-' && a[1] != 0 && std::strcmp(a, "-.wav") != 0) {
       std::fprintf(stderr, "mbrola: unknown option %s\n", a);
       usage();
       return 2;

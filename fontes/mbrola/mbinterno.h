@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "mbrola.h"  // ours, beside this file, whatever else is on the include path
 #include "mbsintese.h"
 
 // Where each phoneme of the last synthesised utterance landed, in samples at

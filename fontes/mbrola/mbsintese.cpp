@@ -38,21 +38,22 @@ const float *hannHalf(int h) {
 
 // Adds source[centre - left .. centre + right] (unit-relative), windowed, at
 // out[at - left .. at + right].
-void addGrain(const int16_t *unit, int64_t centre, int left, int right, int64_t at, std::vector<float> &out) {
+void addGrain(const int16_t *unit, int64_t centre, int left, int right, int64_t at, float gain,
+              std::vector<float> &out) {
   int64_t total = int64_t(out.size());
   if (left > 0) {
     const float *w = hannHalf(left);
     for (int j = 1; j <= left; ++j) {
       int64_t o = at - j;
-      if (o >= 0 && o < total) out[o] += w[j] * unit[centre - j];
+      if (o >= 0 && o < total) out[o] += gain * w[j] * unit[centre - j];
     }
   }
-  if (at >= 0 && at < total) out[at] += unit[centre];
+  if (at >= 0 && at < total) out[at] += gain * unit[centre];
   if (right > 0) {
     const float *w = hannHalf(right);
     for (int j = 1; j <= right; ++j) {
       int64_t o = at + j;
-      if (o >= 0 && o < total) out[o] += w[j] * unit[centre + j];
+      if (o >= 0 && o < total) out[o] += gain * w[j] * unit[centre + j];
     }
   }
 }
@@ -114,26 +115,20 @@ void mbRender(const MbVoz &voz, const std::vector<MbFone> &fones, std::vector<fl
   const int maxPeriod = int(rate / 40);
   const double nominal = voz.nominalPitch;
   const int nominalPeriod = int(std::lround(rate / nominal));
-  size_t current = 0;
-  double t = 0;
-  while (t < double(total) && current < segments.size()) {
-    int64_t at = std::llround(t);
-    while (current < segments.size() && at >= segments[current].tgtEnd) ++current;
-    if (current >= segments.size()) break;
-    const Segment &seg = segments[current];
-    const MbDifone &d = voz.diphones[seg.diphone];
-    const int16_t *unit = voz.samples.data() + d.first;
-    const int64_t length = d.length;
-    int64_t srcLength = seg.srcEnd - seg.srcStart;
-    if (srcLength <= 0) {  // nothing recorded for this half: silence
-      t += hop;
-      continue;
-    }
-    double s = seg.srcStart + (double(at - seg.tgtStart) + 0.5) * double(srcLength) / double(seg.tgtEnd - seg.tgtStart);
+  const double blendReach = rate * 0.015;  // each side of a join between two units
 
-    // Nearest pitch mark, preferring those with a whole grain inside the unit.
+  // The voiced grain for source point s of a segment: the nearest voiced
+  // mark, preferring those whose whole grain lies inside the unit.
+  struct Grain {
+    const int16_t *unit;
+    int64_t centre;
+    int left, right;
+  };
+  auto voicedGrain = [&](const Segment &seg, double s, Grain &grain) {
+    const MbDifone &d = voz.diphones[seg.diphone];
     const uint32_t *marks = voz.marks.data() + d.firstMark;
     const int markCount = int(d.markCount);
+    const int64_t length = d.length;
     auto offset = [&](int k) { return int64_t(marks[k] & ~MB_MARK_VOICED); };
     auto voiced = [&](int k) { return (marks[k] & MB_MARK_VOICED) != 0; };
     auto periods = [&](int k, int &left, int &right) {
@@ -142,40 +137,82 @@ void mbRender(const MbVoz &voz, const std::vector<MbFone> &fones, std::vector<fl
       if (left <= 0 || left > maxPeriod) left = right > 0 && right <= maxPeriod ? right : nominalPeriod;
       if (right <= 0 || right > maxPeriod) right = left;
     };
+    if (markCount == 0) return false;
+    int k = int(std::lower_bound(marks, marks + markCount, s,
+                                 [](uint32_t m, double v) { return double(m & ~MB_MARK_VOICED) < v; }) -
+                marks);
     int best = -1;
     bool bestWhole = false;
     double bestDistance = 0;
-    if (markCount > 0) {
-      int k = int(std::lower_bound(marks, marks + markCount, s,
-                                   [](uint32_t m, double v) { return double(m & ~MB_MARK_VOICED) < v; }) -
-                  marks);
-      for (int c = std::max(0, k - 2); c <= std::min(markCount - 1, k + 1); ++c) {
-        if (!voiced(c)) continue;
-        int left, right;
-        periods(c, left, right);
-        double distance = std::fabs(double(offset(c)) - s);
-        if (distance > std::max(left, right)) continue;
-        bool whole = offset(c) - left >= 0 && offset(c) + right < length;
-        if (best < 0 || (whole && !bestWhole) || (whole == bestWhole && distance < bestDistance))
-          best = c, bestWhole = whole, bestDistance = distance;
-      }
-    }
-    if (best >= 0) {
-      int64_t m = offset(best);
+    for (int c = std::max(0, k - 2); c <= std::min(markCount - 1, k + 1); ++c) {
+      if (!voiced(c)) continue;
       int left, right;
-      periods(best, left, right);
-      left = int(std::min<int64_t>(left, m));
-      right = int(std::min<int64_t>(right, length - 1 - m));
-      addGrain(unit, m, left, right, at, out);
+      periods(c, left, right);
+      double distance = std::fabs(double(offset(c)) - s);
+      if (distance > std::max(left, right)) continue;
+      bool whole = offset(c) - left >= 0 && offset(c) + right < length;
+      if (best < 0 || (whole && !bestWhole) || (whole == bestWhole && distance < bestDistance))
+        best = c, bestWhole = whole, bestDistance = distance;
+    }
+    if (best < 0) return false;
+    int64_t m = offset(best);
+    int left, right;
+    periods(best, left, right);
+    grain = Grain{voz.samples.data() + d.first, m, int(std::min<int64_t>(left, m)),
+                  int(std::min<int64_t>(right, length - 1 - m))};
+    return true;
+  };
+  auto sourcePoint = [](const Segment &seg, int64_t at) {
+    double s = seg.srcStart + (double(at - seg.tgtStart) + 0.5) * double(seg.srcEnd - seg.srcStart) /
+                                  double(seg.tgtEnd - seg.tgtStart);
+    return std::clamp(s, double(seg.srcStart), double(std::max(seg.srcStart, seg.srcEnd - 1)));
+  };
+
+  size_t current = 0;
+  double t = 0;
+  while (t < double(total) && current < segments.size()) {
+    int64_t at = std::llround(t);
+    while (current < segments.size() && at >= segments[current].tgtEnd) ++current;
+    if (current >= segments.size()) break;
+    const Segment &seg = segments[current];
+    const MbDifone &d = voz.diphones[seg.diphone];
+    const int64_t length = d.length;
+    if (seg.srcEnd <= seg.srcStart) {  // nothing recorded for this half: silence
+      t += hop;
+      continue;
+    }
+    double s = sourcePoint(seg, at);
+    Grain grain;
+    if (voicedGrain(seg, s, grain)) {
+      // Near a join between two units, the grain is blended with the other
+      // unit's grain, both aligned on their pitch marks: the waveform turns
+      // from one recording into the other over a few periods.
+      const Segment *other = nullptr;
+      double distance = 0;
+      if (current + 1 < segments.size() && segments[current + 1].diphone != seg.diphone &&
+          segments[current + 1].tgtStart == seg.tgtEnd)
+        other = &segments[current + 1], distance = double(seg.tgtEnd - at);
+      if (current > 0 && segments[current - 1].diphone != seg.diphone && segments[current - 1].tgtEnd == seg.tgtStart &&
+          (!other || double(at - seg.tgtStart) < distance))
+        other = &segments[current - 1], distance = double(at - seg.tgtStart);
+      Grain otherGrain;
+      double weight = other ? 0.5 * (1 - distance / blendReach) : 0;
+      if (weight > 0 && other->srcEnd > other->srcStart && voicedGrain(*other, sourcePoint(*other, at), otherGrain)) {
+        addGrain(grain.unit, grain.centre, grain.left, grain.right, at, float(1 - weight), out);
+        addGrain(otherGrain.unit, otherGrain.centre, otherGrain.left, otherGrain.right, at, float(weight), out);
+      } else {
+        addGrain(grain.unit, grain.centre, grain.left, grain.right, at, 1.0f, out);
+      }
       double period = rate / pitchAt(targets, t, nominal);
       period = rate / pitchAt(targets, t + period / 2, nominal);
       t += period;
     } else {
+      const int16_t *unit = voz.samples.data() + d.first;
       int64_t centre = std::llround(s);
       if (length > 2 * int64_t(hop)) centre = std::clamp<int64_t>(centre, hop, length - 1 - hop);
       centre = std::clamp<int64_t>(centre, 0, length - 1);
       int left = int(std::min<int64_t>(hop, centre)), right = int(std::min<int64_t>(hop, length - 1 - centre));
-      addGrain(unit, centre, left, right, at, out);
+      addGrain(unit, centre, left, right, at, 1.0f, out);
       t += hop;
     }
   }
