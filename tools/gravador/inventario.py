@@ -28,7 +28,8 @@ CIRC = {'a': '&', 'e': 'e', 'o': 'o', 'u': 'u'}
 # Vowel + glide units the engine cuts off the end of a syllable.
 GLIDES = {'ay': 'aI', 'ey': 'eI', 'oy': 'oI', 'uy': 'uI', 'aw': 'aU', 'ew': 'eU', 'iw': 'iU',
           'ow': 'oU', 'uw': 'uU'}
-NASAL_GLIDES = {'aw': '&U~', 'ay': '&~I~', 'ey': 'e~I~', 'oy': 'o~I~', 'uy': 'u~I~'}
+NASAL_GLIDES = {'aw': '&U~', 'ay': '&~I~', 'ey': 'e~I~', 'oy': 'o~I~', 'uy': 'u~I~', 'ew': 'e~U~',
+                'iw': 'i~U~', 'ow': 'o~U~', 'uw': 'u~U~', 'iy': 'i~I~'}
 # Consonants that end a syllable or stand alone.
 ALONE = {'s': 's', 'z': 'z', 'r': 'r', 'p': 'p', 'b': 'b', 't': 't', 'd': 'd', 'k': 'k',
          'g': 'g', 'f': 'f', 'v': 'v', 'm': 'm', 'n': 'n', 'x': 'S', 'j': 'Z', 'ks': 'ks',
@@ -73,6 +74,9 @@ for o, oe in ONSETS.items():
 for v in 'aeiou':
     for c, ce in VOWEL_CODA.items():
         add(name(v + c), "'" + VOWELS[v] + ce)
+# A glide left alone, or after another glide (an l after a diphthong).
+for g, ge in {'w': 'U', 'y': 'I', 'ww': 'U', 'yw': 'IU', 'wy': 'UI', 'yy': 'I'}.items():
+    add(name(g), ge)
 add('$NN', 'n')  # the nasal tail the engine adds when a TIL unit is missing
 
 print('# Units of the diphone database, written by tools/gravador/inventario.py')

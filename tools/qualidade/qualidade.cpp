@@ -3,7 +3,7 @@
 //   qualidade [--som DIR] [--lista FILE] [--texto FILE] [--amostra N] [--diferencas] [--faltas]
 //
 // --diferencas lists the sample words that differ, --faltas the words that ask
-// for a missing unit.
+// for a missing unit; --ver WORD shows a word's phonetic string and units.
 //
 // Coverage: every word of the word list and every run of letters of the text
 // goes through the translator and the engine's dry run; prints the share of
@@ -121,6 +121,7 @@ int main(int argc, char **argv) {
   std::string lista = "/usr/share/dict/brazilian", textoArq = "/usr/share/games/fortunes/brasil";
   size_t amostra = 2000;
   bool diferencas = false, faltas = false;
+  std::vector<std::string> ver;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--som" && i + 1 < argc) som = argv[++i];
@@ -129,8 +130,9 @@ int main(int argc, char **argv) {
     else if (a == "--amostra" && i + 1 < argc) amostra = std::stoul(argv[++i]);
     else if (a == "--diferencas") diferencas = true;
     else if (a == "--faltas") faltas = true;
+    else if (a == "--ver" && i + 1 < argc) ver.push_back(argv[++i]);
     else {
-      std::fprintf(stderr, "usage: %s [--som DIR] [--lista FILE] [--texto FILE] [--amostra N] [--diferencas] [--faltas]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--som DIR] [--lista FILE] [--texto FILE] [--amostra N] [--diferencas] [--faltas] [--ver WORD]...\n", argv[0]);
       return 2;
     }
   }
@@ -149,6 +151,19 @@ int main(int argc, char **argv) {
     return 1;
   }
 
+  if (!ver.empty()) {
+    for (const auto &p : ver) {
+      std::string fonetica = TranslateText(paraCp1252(p));
+      std::vector<UnitRequest> pedidos;
+      DryRunPhonetic(fonetica, false, &pedidos);
+      std::printf("%s\t%s\t", p.c_str(), fonetica.c_str());
+      for (const auto &u : pedidos)
+        if (u.depth == 0) std::printf(" %s", u.name.c_str());
+      std::printf("\n");
+    }
+    CloseDiphoneEngine();
+    return 0;
+  }
   auto inicio = std::chrono::steady_clock::now();
   std::vector<std::string> palavras = linhas(paraCp1252(lerArquivo(lista)));
   std::vector<std::string> palavrasUtf8 = linhas(lerArquivo(lista));
