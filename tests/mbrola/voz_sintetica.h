@@ -39,6 +39,7 @@ inline double vowelShape(int phoneme, double n) {
 struct Options {
   int headerSize = 68;  // the fields of the format; 64 cuts the name to 28 bytes
   uint32_t pitch = PITCH;
+  int half = HALF;  // smaller for a fuzz seed
 };
 
 inline void put16(std::string &s, uint32_t v) {
@@ -51,6 +52,7 @@ inline void put32(std::string &s, uint32_t v) {
 }
 
 inline std::string make(const Options &options = Options()) {
+  const int half = options.half;
   std::vector<int16_t> samples;
   std::vector<uint32_t> marks;
   struct Record { uint32_t first, length, boundary, firstMark, markCount; };
@@ -62,10 +64,10 @@ inline std::string make(const Options &options = Options()) {
       double loudLeft = 6000 * (0.6 + 0.4 * ((index * 7) % 5) / 4.0);
       double loudRight = 6000 * (0.6 + 0.4 * ((index * 3 + 1) % 5) / 4.0);
       int phase = (index * 37 + 11) % PERIOD;  // first peak of the unit
-      Record r{uint32_t(samples.size()), 2 * HALF, HALF, uint32_t(marks.size()), 0};
-      for (int n = 0; n < 2 * HALF; ++n) {
+      Record r{uint32_t(samples.size()), uint32_t(2 * half), uint32_t(half), uint32_t(marks.size()), 0};
+      for (int n = 0; n < 2 * half; ++n) {
         // The two phonemes cross-fade over one period around the boundary.
-        double fadeLeft = std::clamp((HALF + PERIOD / 2 - n) / double(PERIOD), 0.0, 1.0);
+        double fadeLeft = std::clamp((half + PERIOD / 2 - n) / double(PERIOD), 0.0, 1.0);
         double value = 0;
         for (int side = 0; side < 2; ++side) {
           int phoneme = side == 0 ? left : right;
@@ -82,7 +84,7 @@ inline std::string make(const Options &options = Options()) {
       }
       for (int side = 0; side < 2; ++side) {
         int phoneme = side == 0 ? left : right;
-        int from = side * HALF, to = from + HALF;
+        int from = side * half, to = from + half;
         if (voiced(phoneme)) {
           int first = phase;
           while (first < from) first += PERIOD;
