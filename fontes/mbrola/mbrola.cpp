@@ -315,7 +315,7 @@ int read_MBR(short *buffer, int n) {
   if (parserSet && outputRead == output.size()) pullFromParser();
   size_t available = output.size() - outputRead;
   size_t count = std::min(available, size_t(n));
-  std::memcpy(buffer, output.data() + outputRead, count * sizeof(short));
+  if (count > 0) std::memcpy(buffer, output.data() + outputRead, count * sizeof(short));
   outputRead += count;
   if (outputRead == output.size()) output.clear(), outputRead = 0;
   return int(count);
