@@ -16,6 +16,7 @@ struct Segment {
   int diphone;
   int64_t srcStart, srcEnd;  // within the unit
   int64_t tgtStart, tgtEnd;  // in the output
+  bool joined;               // its source does not continue the previous segment's
 };
 
 struct Target {
@@ -107,9 +108,11 @@ void mbRender(const MbVoz &voz, const std::vector<MbFone> &fones, std::vector<fl
     int64_t firstHalf = la + lb > 0 ? std::llround(double(span) * double(la) / double(la + lb)) : span / 2;
     int64_t join = bound[i] + firstHalf;
     spans[i] = MbSpan{bound[i], span, join};
-    if (join > bound[i]) segments.push_back({a, int64_t(da.boundary), int64_t(da.length), bound[i], join});
-    if (bound[i + 1] > join) segments.push_back({b, 0, lb, join, bound[i + 1]});
+    if (join > bound[i]) segments.push_back({a, int64_t(da.boundary), int64_t(da.length), bound[i], join, false});
+    if (bound[i + 1] > join) segments.push_back({b, 0, lb, join, bound[i + 1], false});
   }
+  for (size_t i = 1; i < segments.size(); ++i)
+    segments[i].joined = segments[i].diphone != segments[i - 1].diphone || segments[i].srcStart != segments[i - 1].srcEnd;
 
   const int hop = std::max(1, int(std::lround(rate * 0.005)));  // unvoiced frames: 5 ms hop, 10 ms window
   const int maxPeriod = int(rate / 40);
@@ -189,11 +192,9 @@ void mbRender(const MbVoz &voz, const std::vector<MbFone> &fones, std::vector<fl
       // from one recording into the other over a few periods.
       const Segment *other = nullptr;
       double distance = 0;
-      if (current + 1 < segments.size() && segments[current + 1].diphone != seg.diphone &&
-          segments[current + 1].tgtStart == seg.tgtEnd)
+      if (current + 1 < segments.size() && segments[current + 1].joined)
         other = &segments[current + 1], distance = double(seg.tgtEnd - at);
-      if (current > 0 && segments[current - 1].diphone != seg.diphone && segments[current - 1].tgtEnd == seg.tgtStart &&
-          (!other || double(at - seg.tgtStart) < distance))
+      if (current > 0 && seg.joined && (!other || double(at - seg.tgtStart) < distance))
         other = &segments[current - 1], distance = double(at - seg.tgtStart);
       Grain otherGrain;
       double weight = other ? 0.5 * (1 - distance / blendReach) : 0;

@@ -140,6 +140,7 @@ TEST_F(SyntheticVoice, JoinsAreNoSteeperThanTheRecordings) {
       "_ 80\na 150 50 160\ni 150\na 120\ni 200 50 100\n_ 80\n",
       "_ 80\na 40 50 200\ni 400\na 30\ni 500 50 80\n_ 80\n",
       "_ 80\na 150\ns 100\ni 150\n_ 80\n",
+      "_ 80\na 150\na 150 50 110\na 120\n_ 80\n",  // a unit joined to itself
   };
   for (const char *text : cases) {
     SCOPED_TRACE(text);
