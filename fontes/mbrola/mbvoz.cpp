@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "mbrola.h"
 
@@ -120,18 +121,32 @@ std::string mbLoadVoiceFile(const char *path, MbVoz &voz, int &code) {
   if (!path || !*path) return "no voice file named";
   FILE *f = std::fopen(path, "rb");
   if (!f) return std::string("cannot open voice file ") + path + ": " + std::strerror(errno);
-  std::vector<uint8_t> bytes;
-  uint8_t chunk[65536];
-  size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) {
-    if (bytes.size() > (size_t(1) << 31)) break;  // larger than any voice can be
-    bytes.insert(bytes.end(), chunk, chunk + got);
+  // Read whole into a buffer that is not zeroed first: fresh pages are
+  // what loading costs. The size is only a hint; read on until the end.
+  size_t capacity = 65536, used = 0;
+  if (std::fseek(f, 0, SEEK_END) == 0) {
+    long size = std::ftell(f);
+    if (size > 0 && size < (1L << 31)) capacity = size_t(size) + 1;
+    std::rewind(f);
+  }
+  std::unique_ptr<uint8_t[]> bytes(new uint8_t[capacity]);
+  for (;;) {
+    if (used == capacity) {
+      if (capacity > (size_t(1) << 31)) break;  // larger than any voice can be
+      std::unique_ptr<uint8_t[]> larger(new uint8_t[capacity * 2]);
+      std::memcpy(larger.get(), bytes.get(), used);
+      bytes.swap(larger);
+      capacity *= 2;
+    }
+    size_t got = std::fread(bytes.get() + used, 1, capacity - used, f);
+    if (got == 0) break;
+    used += got;
   }
   bool failed = std::ferror(f);
   std::fclose(f);
   if (failed) return std::string("cannot read voice file ") + path;
   code = MBR_ERR_VOICE_FORMAT;
-  std::string why = mbLoadVoice(bytes.data(), bytes.size(), voz);
+  std::string why = mbLoadVoice(bytes.get(), used, voz);
   if (!why.empty()) return std::string(path) + ": " + why;
   return "";
 }
