@@ -309,14 +309,21 @@ void waitMessage() {
   backend().wait(false);
 }
 
-void postConsoleMessage(unsigned message, uintptr_t param1, uintptr_t param2) {
-  if (!consoleBackend) return;
+namespace {
+
+ConsoleEvent windowMessage(unsigned message, uintptr_t param1, uintptr_t param2) {
   ConsoleEvent event;
   event.kind = ConsoleEventKind::User;
   event.message = message;
   event.param1 = param1;
   event.param2 = param2;
-  consoleBackend->post(event);
+  return event;
+}
+
+}  // namespace
+
+void postConsoleMessage(unsigned message, uintptr_t param1, uintptr_t param2) {
+  if (consoleBackend) consoleBackend->post(windowMessage(message, param1, param2));
 }
 
 namespace {
@@ -356,11 +363,7 @@ void deliverDelayedMessages() {
 
 void postConsoleMessageAfter(unsigned milliseconds, unsigned message, uintptr_t param1, uintptr_t param2) {
   if (!consoleBackend) return;
-  ConsoleEvent event;
-  event.kind = ConsoleEventKind::User;
-  event.message = message;
-  event.param1 = param1;
-  event.param2 = param2;
+  ConsoleEvent event = windowMessage(message, param1, param2);
   if (consoleBackend == &headlessConsoleBackend) {
     headlessPostAt(consoleBackend->clock() + milliseconds, event);
     return;
