@@ -15,7 +15,7 @@ PACKAGES=(
   # tests, benchmarks, fuzzing
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   # the real-window and real-sound tests
-  xvfb xdotool x11-utils pulseaudio pulseaudio-utils sox
+  xvfb xdotool x11-utils pulseaudio pulseaudio-utils sox time
 )
 
 missing=()
