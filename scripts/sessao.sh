@@ -35,3 +35,18 @@ start_x_server() {
   echo "Xvfb did not start: $(cat "$work/xvfb.log")"
   return 1
 }
+
+# Waits up to TENTHS tenths of a second for process PID (a child of this
+# shell) to end; sets exit_status to its status, empty while it still runs.
+wait_for_exit() {
+  local pid=$1 tenths=$2
+  exit_status=
+  for _ in $(seq "$tenths"); do
+    if ! kill -0 "$pid" 2>/dev/null; then
+      wait "$pid"
+      exit_status=$?
+      return 0
+    fi
+    sleep 0.1
+  done
+}

@@ -22,6 +22,7 @@ if [ ! -x "$game" ]; then
 fi
 
 work=$(mktemp -d)
+source "$(dirname "$0")/../../scripts/sessao.sh"
 xvfb_pid=
 game_pid=
 cleanup() {
@@ -92,15 +93,8 @@ xdotool keyup d keyup s keyup j
 sleep 1.5
 xdotool key alt+F4
 
-status=
-for _ in $(seq 100); do
-  if ! kill -0 "$game_pid" 2>/dev/null; then
-    wait "$game_pid"
-    status=$?
-    break
-  fi
-  sleep 0.1
-done
+wait_for_exit "$game_pid" 100
+status=$exit_status
 game_pid_left=$game_pid
 game_pid=
 if [ -z "$status" ]; then

@@ -79,15 +79,8 @@ sleep "$(awk -v d="$(soxi -D "$build/share/zolkar/som/retenza/RZDENOVO.wav")" 'B
 xdotool key n
 wait_for_sound RZTCHAU
 
-status=
-for _ in $(seq 200); do
-  if ! kill -0 "$game_pid" 2>/dev/null; then
-    wait "$game_pid"
-    status=$?
-    break
-  fi
-  sleep 0.1
-done
+wait_for_exit "$game_pid" 200
+status=$exit_status
 [ "$status" = 0 ] || fail "exit status ${status:-none}, expected 0"
 sleep 0.5
 kill -INT "$recorder" 2>/dev/null
