@@ -1,0 +1,1 @@
+#include "uttsPortug.h"
