@@ -15,19 +15,29 @@
 #include "klcrt.h"
 #include "kldifone.h"
 #include "klfala.h"
+#include "klconfig.h"
+#include "klpath.h"
 #include "kltexto.h"
+#include "orvia/uttsCadeia.h"
 #include "terminal.h"
 
 namespace {
 
 const char *const USAGE =
-    "Uso: kalevo-fala [-w ARQUIVO.wav] [-x] [-f ARQUIVO | [--] TEXTO...]\n"
+    "Uso: kalevo-fala [-w ARQUIVO.wav] [-x | --pho | --stages] [--orvia PASTA]\n"
+    "                 [-f ARQUIVO | [--] TEXTO...]\n"
     "Fala o texto em portugu\xeas com a voz da biblioteca Kalevo.\n"
     "O texto vem dos argumentos, do ARQUIVO (-f) ou da entrada padr\xe3o,\n"
     "em UTF-8 ou Windows-1252.\n"
     "  -w ARQUIVO.wav  grava o som no arquivo em vez de toc\xe1-lo\n"
     "  -x              mostra, para cada peda\xe7o do texto, o que seria falado\n"
     "                  (a cadeia fon\xe9tica das palavras) em vez de falar\n"
+    "  --pho           escreve as linhas de fonemas do Orvia (uma por linha, como\n"
+    "                  o sintetizador MBROLA as l\xea) em vez de falar\n"
+    "  --stages        escreve cada etapa do Orvia: o texto expandido, as fichas,\n"
+    "                  as fichas anotadas, os fonemas e as linhas MBROLA\n"
+    "  --orvia PASTA   a pasta dos arquivos do Orvia (portug.nrl, .exc, .abr, .pro,\n"
+    "                  .dfn); sem ela, DIR e BASE da se\xe7\xe3o [ORVIATTS]\n"
     "  -f ARQUIVO      l\xea o texto do arquivo\n"
     "  -h              mostra esta ajuda\n"
     "Uma tecla interrompe a fala. A configura\xe7\xe3o \xe9 a do jogo: KALEVO.INI na\n"
@@ -98,6 +108,39 @@ void printPiece(TextPieceKind kind, std::string_view piece, std::string_view hea
   std::cout << pieceName(kind) << '\t' << cp1252ToUtf8(piece) << '\t' << cp1252ToUtf8(heard) << '\n';
 }
 
+enum class OrviaView { None, Pho, Stages };
+
+void printList(const char *title, const StringList &list) {
+  std::cout << "# " << title << '\n';
+  for (const std::string &line : list) std::cout << cp1252ToUtf8(line) << '\n';
+}
+
+// --pho and --stages: the Orvia front end's lines, without sound.
+int showOrvia(OrviaView view, std::string folder, const std::string &text) {
+  std::string base = configValue("ORVIATTS", "BASE");
+  if (base.empty()) base = "portug";
+  if (folder.empty()) folder = configValue("ORVIATTS", "DIR");
+  if (folder.empty()) folder = "c:\\zolkar\\orviatts";
+  folder = nativePath(folder);
+  std::string error;
+  if (!LoadOrviaData(folder, base, error)) {
+    std::cerr << "kalevo-fala: " << folder << ": ";
+    say(std::cerr, error + "\n");
+    return 1;
+  }
+  OrviaStages stages = RunOrviaStages(text);
+  if (view == OrviaView::Pho) {
+    for (const std::string &line : stages.lines) std::cout << cp1252ToUtf8(line) << '\n';
+    return 0;
+  }
+  std::cout << "# texto expandido\n" << cp1252ToUtf8(stages.expanded) << '\n';
+  printList("fichas", stages.tokens);
+  printList("fichas anotadas", stages.annotated);
+  printList("fonemas", stages.phonemes);
+  printList("linhas MBROLA", stages.lines);
+  return 0;
+}
+
 int usageError(const std::string &message) {
   std::cerr << "kalevo-fala: " << message << "\n";
   say(std::cerr, USAGE);
@@ -122,8 +165,9 @@ bool chooseConsole(bool toSoundCard) {
 }  // namespace
 
 int main(int argc, char **argv) {
-  std::string wavePath, textFile;
+  std::string wavePath, textFile, orviaFolder;
   bool showPieces = false;
+  OrviaView orviaView = OrviaView::None;
   int at = 1;
   for (; at < argc; ++at) {
     std::string arg = argv[at];
@@ -138,6 +182,11 @@ int main(int argc, char **argv) {
     }
     if (arg == "-x") {
       showPieces = true;
+    } else if (arg == "--pho" || arg == "--stages") {
+      orviaView = arg == "--pho" ? OrviaView::Pho : OrviaView::Stages;
+    } else if (arg == "--orvia") {
+      if (at + 1 >= argc) return usageError(arg + " precisa de uma pasta");
+      orviaFolder = argv[++at];
     } else if (arg == "-w" || arg == "-f") {
       if (at + 1 >= argc) return usageError(arg + " precisa de um nome de arquivo");
       (arg == "-w" ? wavePath : textFile) = argv[++at];
@@ -162,6 +211,14 @@ int main(int argc, char **argv) {
     bytes.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
   }
   std::string text = textFromBytes(std::move(bytes));
+  if (orviaView != OrviaView::None) {
+    if (!wavePath.empty() || showPieces) return usageError("--pho e --stages n\xe3o se combinam com -w nem -x");
+    setenv("KALEVO_DISPLAY", "headless", 0);
+    if (!selectConsoleBackend()) return 1;
+    int status = showOrvia(orviaView, orviaFolder, text);
+    std::cout.flush();
+    return status;
+  }
 
   if (!wavePath.empty()) {
     // Checked here: the capture device would only warn and play nothing.
