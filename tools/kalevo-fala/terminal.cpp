@@ -115,7 +115,7 @@ const ConsoleBackend terminalConsoleBackend = {
     terminalShowCaret,    terminalHideCaret,     terminalBeep,         terminalMagnifyBegin,
     terminalMagnifyDraw,  terminalMagnifyEnd,    terminalPoll,         terminalWait,
     terminalPost,         terminalSleep,         terminalClock,        terminalPlayLoop,
-    terminalStopLoop,
+    terminalStopLoop,     nullptr,
 };
 
 void readTerminalKeys() {

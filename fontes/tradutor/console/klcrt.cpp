@@ -3,6 +3,7 @@
 // the line editor, and the end of the program.
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -10,7 +11,9 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <vector>
 
 #include "klcodepage.h"
 #include "klcrt_headless.h"
@@ -263,6 +266,100 @@ void dumpScreenIfAsked() {
     std::fwrite(line.data(), 1, line.size(), f);
   }
   std::fclose(f);
+}
+
+// Message boxes.
+
+namespace {
+
+enum : int { BOX_TEXT_WIDTH = SCREEN_COLS - 6, BOX_TEXT_ROWS = SCREEN_ROWS - 2 };
+
+// Control bytes (and the code page's C1 holes) could drive the terminal
+// that shows stderr: they are shown as "?".
+std::string printable(std::string_view text) {
+  std::string out(text);
+  for (char &c : out) {
+    uint32_t u = cp1252ToUnicode(static_cast<uint8_t>(c));
+    if (c != '\n' && (u < 32 || (u >= 0x7F && u <= 0x9F))) c = '?';
+  }
+  return out;
+}
+
+// The text cut into rows of at most BOX_TEXT_WIDTH cells, at blanks where it
+// can be; a line end starts a new row.
+std::vector<std::string> wrapBoxText(const std::string &text) {
+  std::vector<std::string> rows;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string_view line(text.data() + start, end - start);
+    do {
+      size_t cut = line.size();
+      if (cut > BOX_TEXT_WIDTH) {
+        cut = line.rfind(' ', BOX_TEXT_WIDTH);
+        if (cut == std::string_view::npos || cut == 0) cut = BOX_TEXT_WIDTH;
+      }
+      rows.emplace_back(line.substr(0, cut));
+      line.remove_prefix(cut);
+      while (!line.empty() && line[0] == ' ') line.remove_prefix(1);
+    } while (!line.empty());
+    start = end + 1;
+  }
+  if (rows.size() > BOX_TEXT_ROWS) rows.resize(BOX_TEXT_ROWS);
+  return rows;
+}
+
+// The box's cells over the middle of the window: a frame of + - |, the
+// title in its top edge, one blank column each side of the text.
+void drawMessageBox(const std::string &title, const std::string &text) {
+  std::vector<std::string> rows = wrapBoxText(text);
+  size_t width = title.size() + 4;
+  for (const std::string &row : rows) width = std::max(width, row.size() + 4);
+  width = std::min<size_t>(width, BOX_TEXT_WIDTH + 4);
+  const int left = static_cast<int>(SCREEN_COLS - width) / 2;
+  const int top = (SCREEN_ROWS - static_cast<int>(rows.size()) - 2) / 2;
+  const CellMetrics &m = console.metrics;
+  const Rgb fg = screenColour(15), bg = screenColour(1);
+  auto drawRow = [&](int row, const std::string &cells) {
+    consoleBackend->drawText(left * m.cellWidth + m.overhang, row * m.cellHeight,
+                             reinterpret_cast<const uint8_t *>(cells.data()), static_cast<int>(cells.size()), fg, bg);
+  };
+  std::string edge = "+" + std::string(width - 2, '-') + "+";
+  std::string topEdge = edge;
+  if (!title.empty()) topEdge.replace(2, std::min(title.size() + 2, width - 4), (" " + title + " ").substr(0, width - 4));
+  drawRow(top, topEdge);
+  for (size_t i = 0; i < rows.size(); ++i) {
+    std::string cells = "| " + rows[i];
+    cells.resize(width - 1, ' ');
+    drawRow(top + 1 + static_cast<int>(i), cells + "|");
+  }
+  drawRow(top + 1 + static_cast<int>(rows.size()), edge);
+  consoleBackend->present();
+}
+
+}  // namespace
+
+void showMessageBox(const char *title, const std::string &text) {
+  std::string heading = printable(title ? title : "");
+  std::string body = printable(text);
+  std::string line = cp1252ToUtf8(heading) + (heading.empty() ? "" : ": ") + cp1252ToUtf8(body) + "\n";
+  std::fflush(stdout);
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
+  if (!consoleBackend || !console.created || !consoleBackend->awaitMessageBoxClose) return;
+  if (console.magnifying) {
+    console.magnifying = false;
+    consoleBackend->magnifyEnd();
+  }
+  bool caretWasShown = console.caretShown;
+  hideCaret();
+  drawMessageBox(heading, body);
+  consoleBackend->awaitMessageBoxClose();
+  // What lay under the box comes back from the screen model.
+  consoleBackend->invalidate(true);
+  consoleBackend->update();
+  if (caretWasShown) showCaret();
 }
 
 // Waits and message processing.

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // Window messages that wake a waiting thread.
 enum : unsigned {
@@ -31,6 +32,12 @@ void setTextBackground(int colour);
 // the returned block.
 using WaveDoneHandler = void (*)(uintptr_t device, uintptr_t block);
 void registerWaveDoneHandler(WaveDoneHandler handler);
+
+// A modal message box (Windows-1252 title and text). The text always goes to
+// stderr as UTF-8; when the console window is open on a display with a
+// player at it, it also shows in a box over the window until Enter or Escape
+// closes it, and the screen is repainted. Never creates the window.
+void showMessageBox(const char *title, const std::string &text);
 
 // Keyboard and waits.
 bool keyPressed();

@@ -112,6 +112,13 @@ struct ConsoleBackend {
   // Tones: plays a RIFF wave image from memory in a loop, or stops it.
   void (*playLoop)(const uint8_t *wave, size_t size);
   void (*stopLoop)();
+
+  // Message boxes: the model draws the box and presents it, then this waits
+  // until the player closes it with Enter or Escape. Other keys and text
+  // typed meanwhile are dropped; every other event stays queued for later.
+  // Null where nobody sits at a window (headless, terminal): boxes then go
+  // only to stderr.
+  void (*awaitMessageBoxClose)();
 };
 
 extern const ConsoleBackend sdlConsoleBackend;

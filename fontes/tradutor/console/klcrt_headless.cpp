@@ -361,7 +361,7 @@ const ConsoleBackend headlessConsoleBackend = {
     headlessShowCaret,   headlessHideCaret,     headlessBeep,         headlessMagnifyBegin,
     headlessMagnifyDraw, headlessMagnifyEnd,    headlessPoll,         headlessWait,
     headlessPost,        headlessSleep,         headlessClock,        headlessPlayLoop,
-    headlessStopLoop,
+    headlessStopLoop,    nullptr,
 };
 
 void headlessPostAt(uint64_t due, const ConsoleEvent &event) {

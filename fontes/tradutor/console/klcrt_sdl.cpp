@@ -813,6 +813,55 @@ void sdlStopLoop() {
   SDL_PauseAudioDevice(audioDevice, 1);
 }
 
+// The box is in the backing already; this only waits. The key that closes
+// it is taken down and up, so no stray key-up reaches the game; a key held
+// when the box came (auto-repeat) does not close it.
+void sdlAwaitMessageBoxClose() {
+  if (!window) return;
+  SDL_Scancode pressed = SDL_SCANCODE_UNKNOWN;
+  SDL_Event ev;
+  while (SDL_WaitEvent(&ev)) {
+    switch (ev.type) {
+      case SDL_KEYDOWN: {
+        SDL_Scancode sc = ev.key.keysym.scancode;
+        if (!ev.key.repeat && (sc == SDL_SCANCODE_RETURN || sc == SDL_SCANCODE_KP_ENTER ||
+                               sc == SDL_SCANCODE_RETURN2 || sc == SDL_SCANCODE_ESCAPE))
+          pressed = sc;
+        break;
+      }
+      case SDL_KEYUP:
+        if (pressed != SDL_SCANCODE_UNKNOWN && ev.key.keysym.scancode == pressed) {
+          swallowText = false;
+          lastKeyAltOnly = false;
+          return;
+        }
+        break;
+      case SDL_TEXTINPUT:
+      case SDL_MOUSEBUTTONDOWN:
+      case SDL_MOUSEBUTTONUP:
+      case SDL_MOUSEMOTION:
+        break;
+      case SDL_WINDOWEVENT:
+        if (ev.window.event == SDL_WINDOWEVENT_EXPOSED || ev.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
+            ev.window.event == SDL_WINDOWEVENT_RESTORED || ev.window.event == SDL_WINDOWEVENT_SHOWN) {
+          sdlPresent();
+          break;
+        }
+        translate(ev);
+        // The close box ends the box too, and then the program.
+        if (ev.window.event == SDL_WINDOWEVENT_CLOSE) return;
+        break;
+      case SDL_QUIT:
+      case SDL_APP_TERMINATING:
+        translate(ev);
+        return;
+      default:
+        translate(ev);  // posted messages wait for the model
+        break;
+    }
+  }
+}
+
 }  // namespace
 
 const ConsoleBackend sdlConsoleBackend = {
@@ -820,5 +869,5 @@ const ConsoleBackend sdlConsoleBackend = {
     sdlDrawText,     sdlCanBlitScroll, sdlScrollPixels, sdlInvalidate,  sdlUpdate,      sdlPresent,
     sdlShowCaret,    sdlHideCaret,   sdlBeep,          sdlMagnifyBegin,  sdlMagnifyDraw, sdlMagnifyEnd,
     sdlPoll,         sdlWait,        sdlPost,          sdlSleep,         sdlClock,       sdlPlayLoop,
-    sdlStopLoop,
+    sdlStopLoop,     sdlAwaitMessageBoxClose,
 };
