@@ -417,7 +417,12 @@ std::string OrdinalWords(Gender gender, int64_t value) {
   return words;
 }
 
-std::string ReadNumber(std::string_view text, size_t &position) {
+namespace {
+
+// ReadNumber, with the end of a run of digits already known to hold no
+// hyphen (0 when none is known), so that the numbers of one long run of
+// digits do not each scan the rest of it.
+std::string readNumber(std::string_view text, size_t &position, size_t &noHyphenUntil) {
   size_t p = position;
   if (!isDigit(charAt(text, p))) return "";
 
@@ -425,7 +430,10 @@ std::string ReadNumber(std::string_view text, size_t &position) {
   // character by character.
   size_t end = p;
   bool hyphen = false;
-  for (int c = charAt(text, end); isDigit(c) || c == '-'; c = charAt(text, ++end)) hyphen = hyphen || c == '-';
+  if (p >= noHyphenUntil) {
+    for (int c = charAt(text, end); isDigit(c) || c == '-'; c = charAt(text, ++end)) hyphen = hyphen || c == '-';
+    if (!hyphen) noHyphenUntil = end;
+  }
   if (hyphen) {
     std::string words;
     for (; p < end; ++p) {
@@ -478,6 +486,13 @@ std::string ReadNumber(std::string_view text, size_t &position) {
   return words;
 }
 
+}  // namespace
+
+std::string ReadNumber(std::string_view text, size_t &position) {
+  size_t noHyphenUntil = 0;
+  return readNumber(text, position, noHyphenUntil);
+}
+
 std::string ReadWord(std::string_view text, size_t &position) {
   size_t start = position, p = position;
   if (!isWordLetter(charAt(text, p))) return "";
@@ -507,7 +522,7 @@ std::string ExpandText(std::string_view original) {
     text = named;
   }
   std::string out;
-  size_t p = 1;
+  size_t p = 1, noHyphenUntil = 0;
   while (p <= text.size()) {
     int c = charAt(text, p);
     if (startsAt(text, p > 1 ? p - 1 : 1, " - ")) {
@@ -517,13 +532,13 @@ std::string ExpandText(std::string_view original) {
       out += "menos ";
       ++p;
     } else if (isDigit(c)) {
-      out += ReadNumber(text, p);
+      out += readNumber(text, p, noHyphenUntil);
       out += ' ';
       for (int mark = charAt(text, p); (mark == ',' || mark == '.') && isDigit(charAt(text, p + 1));
            mark = charAt(text, p)) {
         out += mark == ',' ? "v\xedrgula " : "ponto ";
         ++p;
-        out += ReadNumber(text, p);
+        out += readNumber(text, p, noHyphenUntil);
         out += ' ';
       }
     } else if (isWordLetter(c)) {
