@@ -272,7 +272,9 @@ void dumpScreenIfAsked() {
 
 namespace {
 
-enum : int { BOX_TEXT_WIDTH = SCREEN_COLS - 6, BOX_TEXT_ROWS = SCREEN_ROWS - 2 };
+// Narrow enough to stay inside a window the desktop could not give all 80
+// columns.
+enum : int { BOX_TEXT_WIDTH = 60, BOX_TEXT_ROWS = SCREEN_ROWS - 2 };
 
 // Control bytes (and the code page's C1 holes) could drive the terminal
 // that shows stderr: they are shown as "?".
