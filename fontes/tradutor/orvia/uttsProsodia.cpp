@@ -32,8 +32,9 @@ int TABHERTZ[10] = {};
 // The diphones of the voice, "A-B", sorted without regard to letter case.
 StringList diphones;
 
-// Last phoneme written and the one being written; they outlive an utterance,
-// so the first line of the next one is checked against the last pause.
+// Last phoneme written and the one being written. They outlive an
+// utterance: the next one's first line is checked against what this one
+// ended on.
 std::string previousPhoneme = "_";
 std::string currentPhoneme;
 constexpr size_t CURRENT_PHONEME_CAPACITY = 255;
