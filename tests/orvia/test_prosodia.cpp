@@ -111,6 +111,7 @@ int durationOf(const StringList &lines, const std::string &phoneme) {
 }
 
 const std::string CASA_DURATIONS = "k=80\na=100\nz=90\n";
+const std::string ZERO_SCALE = "TABHERTZ=0,0,0,0,0,0,0,0,0,0\n";
 const std::string CASA_SCALE = "HERTZ=200\nTABHERTZ=0,0,0,80,0,100,0,0,120,0\n";
 
 }  // namespace
@@ -249,13 +250,13 @@ TEST(LoadProsody, EntriesPastATableAreIgnoredWithOneMessage) {
   EXPECT_EQ(ProsodyHertz(), 99);             // settings still count
 }
 
-TEST(LoadProsody, EveryLoadStartsFromEmptyTablesAndNoScale) {
+TEST(LoadProsody, EveryLoadStartsFromEmptyTablesButKeepsTheScale) {
   load(prosodyFile("a=50\n", "CASA=AR\n", "HERTZ=150\nTABHERTZ=1,2,3,4,5,6,7,8,9,10\n||=999\n"));
   load(prosodyFile("b=60\n"));
   EXPECT_EQ(FindDuration("a"), 100);
   EXPECT_EQ(FindKeyWordClass("casa"), "");
   EXPECT_EQ(ProsodyHertz(), 230);
-  EXPECT_EQ(ProsodyScale(5), 0);
+  EXPECT_EQ(ProsodyScale(5), 6);
   EXPECT_EQ(joined(annotate("")), "555|\n");
 }
 
@@ -353,6 +354,8 @@ TEST_F(Timing, TargetsOfWordsWithoutStressOrStressedFirst) {
 }
 
 TEST_F(Timing, NoScaleMeansNoTargets) {
+  // A file without TABHERTZ keeps the scale it finds: all zeros here.
+  load(prosodyFile(CASA_DURATIONS, "", ZERO_SCALE));
   load(prosodyFile(CASA_DURATIONS));
   EXPECT_EQ(joined(TimeAndPitch({";583|casa", "k", ">a", "z", "a", ""}, 1.0, 1.0)),
             ";casa\nk 80\na 145\nz 130\na 145\n\n");
@@ -399,7 +402,7 @@ TEST_F(Timing, BoundaryMarkEndsTheStressUnlessItFollowsTheMark) {
 }
 
 TEST_F(Timing, FillersWhereTheVoiceLacksADiphone) {
-  load(prosodyFile(CASA_DURATIONS));  // no pitch targets
+  load(prosodyFile(CASA_DURATIONS, "", ZERO_SCALE));  // no pitch targets
   loadDiphones("_-_\n_-k\n_-m\nk-r2\nr2-_\nm-y\n_-a\n_-o\ny-o\n");
   // r2-a is missing, r2-_ is there: a pause.
   EXPECT_EQ(joined(TimeAndPitch({"k", "r2", "a"}, 1.0, 1.0)), "k 80\nr2 100\n_ 50\na 100\n");

@@ -355,8 +355,7 @@ void AddFiller(StringList &out) {
 bool LoadProsody(const std::string &path) {
   durationCount = keyWordCount = patternCount = 0;
   HERTZ = DEFAULT_HERTZ;
-  // A file without a scale has no pitch targets, whatever was loaded before.
-  std::fill(std::begin(TABHERTZ), std::end(TABHERTZ), 0);
+  // The scale is kept: a file without TABHERTZ goes on with the last one.
 
   StringList lines;
   if (!readLines(path, lines)) {
