@@ -14,10 +14,11 @@
 // For the sentences it also counts the fillers the timing stage inserts.
 // eSpeak runs in a few batches; mb-br4 needs an mbrola voice named br4 and
 // the mbrola command, so a private copy of eSpeak's data gets our voice.
-#include <unistd.h>
 #include <iconv.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -86,8 +87,8 @@ std::vector<std::string> linhas(const std::string &t, bool manterVazias = false)
 }
 
 bool nucleo(std::string_view f) {
-  static const std::set<std::string_view> vogais = {"a", "e", "ee", "i", "o", "oo", "u", "@",
-                                                     "an", "en", "in", "on", "un"};
+  static const std::set<std::string_view> vogais = {"a", "e",  "ee", "i",  "o",  "oo", "u",
+                                                    "@", "an", "en", "in", "on", "un"};
   return vogais.count(f) != 0;
 }
 
@@ -131,7 +132,8 @@ Espeak prepararEspeak(const fs::path &voz, const fs::path &comandoMbrola) {
       dados = d;
     }
   }
-  for (fs::path d : {dados, fs::path("/usr/lib/x86_64-linux-gnu/espeak-ng-data"), fs::path("/usr/share/espeak-ng-data")})
+  for (fs::path d :
+       {dados, fs::path("/usr/lib/x86_64-linux-gnu/espeak-ng-data"), fs::path("/usr/share/espeak-ng-data")})
     if (!d.empty() && fs::exists(d / "voices")) {
       dados = d;
       break;
@@ -161,10 +163,14 @@ Espeak prepararEspeak(const fs::path &voz, const fs::path &comandoMbrola) {
 std::string escaparSsml(const std::string &s) {
   std::string r;
   for (char c : s) {
-    if (c == '&') r += "&amp;";
-    else if (c == '<') r += "&lt;";
-    else if (c == '>') r += "&gt;";
-    else r += c;
+    if (c == '&')
+      r += "&amp;";
+    else if (c == '<')
+      r += "&lt;";
+    else if (c == '>')
+      r += "&gt;";
+    else
+      r += c;
   }
   return r;
 }
@@ -258,6 +264,13 @@ int silabaTonicaEspeak(std::string_view x) {
 
 // --- Our side ---
 
+std::string semMarcas(std::string_view f) {
+  while (!f.empty() && (f[0] == STRESS_MARK || f[0] == BOUNDARY_MARK)) f.remove_prefix(1);
+  return std::string(f);
+}
+
+bool letra(unsigned char c) { return std::isalpha(c) || c >= 192; }
+
 struct Palavra {
   std::string texto;  // as given to the transcription, Windows-1252
   Fonemas fonemas;
@@ -294,7 +307,7 @@ std::vector<Palavra> palavrasDe(const StringList &lista) {
     p.fonemas.emplace_back(f);
   }
   std::erase_if(r, [](const Palavra &p) {
-    return std::none_of(p.texto.begin(), p.texto.end(), [](char c) { return std::isalpha(static_cast<unsigned char>(c)) || static_cast<unsigned char>(c) >= 192; });
+    return std::none_of(p.texto.begin(), p.texto.end(), [](char c) { return letra(static_cast<unsigned char>(c)); });
   });
   return r;
 }
@@ -368,8 +381,10 @@ void relatar(const char *titulo, const Contagem &c) {
   std::printf("  phoneme error rate: %.2f%% (%zu edits in %zu reference phonemes)\n",
               c.referencia ? 100.0 * c.erros / c.referencia : 0.0, c.erros, c.referencia);
   std::printf("  words identical: %.1f%% of %zu\n", c.palavras ? 100.0 * c.iguais / c.palavras : 0.0, c.palavras);
-  std::printf("  stressed syllable agreement: %.1f%% of %zu words stressed by both (%zu stressed by espeak only, %zu by us only)\n",
-              c.tonicasAmbos ? 100.0 * c.tonicasIguais / c.tonicasAmbos : 0.0, c.tonicasAmbos, c.soEspeak, c.soNos);
+  std::printf(
+      "  stressed syllable agreement: %.1f%% of %zu words stressed by both (%zu stressed by espeak only, %zu by us "
+      "only)\n",
+      c.tonicasAmbos ? 100.0 * c.tonicasIguais / c.tonicasAmbos : 0.0, c.tonicasAmbos, c.soEspeak, c.soNos);
 }
 
 void contarTonica(int nossa, int delas, Contagem &c) {
@@ -425,9 +440,10 @@ void medirLista(const Espeak &e, const std::string &arquivo, size_t amostra, boo
     contarTonica(nossa.tonica, t, c);
     bool tonicaDifere = nossa.tonica >= 0 && t >= 0 && nossa.tonica != t;
     if (diferencas && (d != 0 || tonicaDifere))
-      std::printf("  %-22s ours %-28s espeak %-28s%s\n", utf8[k].c_str(), juntar(nossa.fonemas).c_str(),
-                  juntar(ref[k]).c_str(),
-                  tonicaDifere ? (" stress " + std::to_string(nossa.tonica) + "/" + std::to_string(t) + " " + xs[cp[k]]).c_str() : "");
+      std::printf(
+          "  %-22s ours %-28s espeak %-28s%s\n", utf8[k].c_str(), juntar(nossa.fonemas).c_str(), juntar(ref[k]).c_str(),
+          tonicaDifere ? (" stress " + std::to_string(nossa.tonica) + "/" + std::to_string(t) + " " + xs[cp[k]]).c_str()
+                       : "");
   }
   relatar(("word list " + arquivo + ": " + std::to_string(cp.size()) + " words evenly spaced, each alone").c_str(), c);
 }
@@ -441,7 +457,8 @@ std::vector<std::string> frasesDe(const std::string &texto) {
     size_t a = atual.find_first_not_of(' ');
     if (a != std::string::npos) {
       std::string f = atual.substr(a, atual.find_last_not_of(' ') - a + 1);
-      if (std::any_of(f.begin(), f.end(), [](char c) { return std::isalpha(static_cast<unsigned char>(c)) || (c & 0x80); }))
+      if (std::any_of(f.begin(), f.end(),
+                      [](char c) { return std::isalpha(static_cast<unsigned char>(c)) || (c & 0x80); }))
         frases.push_back(f);
     }
     atual.clear();
@@ -487,24 +504,21 @@ void medirTexto(const Espeak &e, const std::string &arquivo, size_t maxFrases, b
   for (const OrviaStages &s : estagios) {
     nossas.push_back(palavrasDe(s.phonemes));
     for (const auto &p : nossas.back()) distintas.insert(p.texto);
-    // Each phoneme list line gives one output line; fillers are the rest.
+    // Each line of the phoneme list gives one output line; the fillers are
+    // the lines beyond those, each written before a phoneme.
     if (s.lines.size() > s.phonemes.size()) {
-      size_t extra = s.lines.size() - s.phonemes.size();
-      enchimentos += extra;
+      enchimentos += s.lines.size() - s.phonemes.size();
       ++frasesComEnchimento;
       std::string anterior = "_";
-      for (size_t i = 0, j = 0; i < s.phonemes.size() && j < s.lines.size(); ++i, ++j) {
-        while (extra > 0 && j < s.lines.size() && (s.lines[j] == "_ 50" || s.lines[j] == "y 50") &&
-               s.lines.size() - j > s.phonemes.size() - i) {
-          std::string_view atual = s.phonemes[i];
-          while (!atual.empty() && (atual[0] == STRESS_MARK || atual[0] == BOUNDARY_MARK)) atual.remove_prefix(1);
-          ++pares[anterior + "-" + std::string(atual)];
-          --extra;
+      size_t j = 0;
+      for (size_t i = 0; i < s.phonemes.size(); ++i, ++j) {
+        std::string atual = semMarcas(s.phonemes[i]);
+        while (j < s.lines.size() && s.lines.size() - j > s.phonemes.size() - i &&
+               (s.lines[j] == "_ 50" || s.lines[j] == "y 50")) {
+          ++pares[anterior + "-" + atual];
           ++j;
         }
-        std::string_view l = s.phonemes[i];
-        while (!l.empty() && (l[0] == STRESS_MARK || l[0] == BOUNDARY_MARK)) l.remove_prefix(1);
-        if (!l.empty() && l[0] != ';') anterior = l[0] == '_' ? "_" : std::string(l);
+        if (!atual.empty() && atual[0] != ';') anterior = atual[0] == '_' ? "_" : atual;
       }
     }
   }
@@ -538,7 +552,8 @@ void medirTexto(const Espeak &e, const std::string &arquivo, size_t maxFrases, b
     for (size_t w = 0; w < nossas[k].size(); ++w) {
       const Palavra &p = nossas[k][w];
       ++c.palavras;
-      if (certa[w] && !p.fonemas.empty()) ++c.iguais;
+      if (certa[w] && !p.fonemas.empty())
+        ++c.iguais;
       else if (diferencas) {
         Diferenca &d = difs[p.texto];
         ++d.vezes;
@@ -550,16 +565,20 @@ void medirTexto(const Espeak &e, const std::string &arquivo, size_t maxFrases, b
       if (p.tonica >= 0 && t >= 0 && p.tonica != t) ++tonicasDiferentes[p.texto];
     }
   }
-  relatar(("text " + arquivo + ": " + std::to_string(frases.size()) + " sentences through every stage, espeak reading " +
-           (bruto ? "them as written" : "our normalised text")).c_str(), c);
+  relatar(("text " + arquivo + ": " + std::to_string(frases.size()) +
+           " sentences through every stage, espeak reading " + (bruto ? "them as written" : "our normalised text"))
+              .c_str(),
+          c);
   std::printf("  fillers inserted by the timing stage: %zu (in %zu sentences)\n", enchimentos, frasesComEnchimento);
   if (!diferencas) return;
   std::vector<std::pair<size_t, std::string>> ordem;
   for (const auto &[w, d] : difs) ordem.push_back({d.vezes, w});
-  std::sort(ordem.begin(), ordem.end(), [](const auto &x, const auto &y) { return x.first != y.first ? x.first > y.first : x.second < y.second; });
+  std::sort(ordem.begin(), ordem.end(),
+            [](const auto &x, const auto &y) { return x.first != y.first ? x.first > y.first : x.second < y.second; });
   std::printf("words that differ in the sentences (times, word, ours, espeak's aligned phonemes):\n");
   for (const auto &[v, w] : ordem)
-    std::printf("  %4zu %-20s ours %-28s espeak %s\n", v, paraUtf8(w).c_str(), difs[w].nossa.c_str(), difs[w].delas.c_str());
+    std::printf("  %4zu %-20s ours %-28s espeak %s\n", v, paraUtf8(w).c_str(), difs[w].nossa.c_str(),
+                difs[w].delas.c_str());
   std::printf("words stressed on another syllable than espeak's:\n");
   for (const auto &[w, v] : tonicasDiferentes) std::printf("  %4zu %s\n", v, paraUtf8(w).c_str());
   for (const auto &[par, v] : pares) std::printf("  filler for %s: %zu times\n", par.c_str(), v);
@@ -583,23 +602,36 @@ int main(int argc, char **argv) {
       if (i + 1 >= argc) falhar(a + " needs a value");
       return argv[++i];
     };
-    if (a == "--dados") dados = valor();
-    else if (a == "--voz") voz = valor();
-    else if (a == "--mbrola") mbrola = valor();
-    else if (a == "--lista") lista = valor();
-    else if (a == "--texto") texto = valor();
-    else if (a == "--amostra") amostra = std::stoul(valor());
-    else if (a == "--frases") frases = std::stoul(valor());
-    else if (a == "--diferencas") diferencas = true;
-    else if (a == "--bruto") bruto = true;
-    else if (a == "--so-lista") soLista = true;
-    else if (a == "--so-texto") soTexto = true;
-    else if (a == "--ver") ver.push_back(valor());
+    if (a == "--dados")
+      dados = valor();
+    else if (a == "--voz")
+      voz = valor();
+    else if (a == "--mbrola")
+      mbrola = valor();
+    else if (a == "--lista")
+      lista = valor();
+    else if (a == "--texto")
+      texto = valor();
+    else if (a == "--amostra")
+      amostra = std::stoul(valor());
+    else if (a == "--frases")
+      frases = std::stoul(valor());
+    else if (a == "--diferencas")
+      diferencas = true;
+    else if (a == "--bruto")
+      bruto = true;
+    else if (a == "--so-lista")
+      soLista = true;
+    else if (a == "--so-texto")
+      soTexto = true;
+    else if (a == "--ver")
+      ver.push_back(valor());
     else {
-      std::fprintf(stderr,
-                   "usage: %s [--dados DIR] [--voz FILE] [--mbrola COMMAND] [--lista FILE] [--texto FILE]\n"
-                   "          [--amostra N] [--frases N] [--bruto] [--so-lista | --so-texto] [--diferencas] [--ver WORD]...\n",
-                   argv[0]);
+      std::fprintf(
+          stderr,
+          "usage: %s [--dados DIR] [--voz FILE] [--mbrola COMMAND] [--lista FILE] [--texto FILE]\n"
+          "          [--amostra N] [--frases N] [--bruto] [--so-lista | --so-texto] [--diferencas] [--ver WORD]...\n",
+          argv[0]);
       return 2;
     }
   }
@@ -626,8 +658,8 @@ int main(int argc, char **argv) {
     for (size_t k = 0; k < ver.size(); ++k) {
       std::string w = paraCp1252(ver[k]);
       Palavra p = transcrever(w);
-      std::printf("%-20s ours %-28s (stress %d)  espeak %-28s (%s, stress %d)\n", ver[k].c_str(), juntar(p.fonemas).c_str(),
-                  p.tonica, juntar(ref[k]).c_str(), xs[w].c_str(), tonicas[w]);
+      std::printf("%-20s ours %-28s (stress %d)  espeak %-28s (%s, stress %d)\n", ver[k].c_str(),
+                  juntar(p.fonemas).c_str(), p.tonica, juntar(ref[k]).c_str(), xs[w].c_str(), tonicas[w]);
     }
   } else {
     if (cadeia && !soLista) medirTexto(e, texto, frases, bruto, diferencas);
