@@ -425,7 +425,7 @@ TEST_F(Timing, FillersWhereTheVoiceLacksADiphone) {
 }
 
 TEST(Diphones, FileLinesBecomeNamePairsFoundWithoutCase) {
-  load(prosodyFile("a=10\nb=10\nE=10\ns=10\nr2=10\n"));
+  load(prosodyFile("a=10\nb=10\nE=10\ns=10\nr2=10\n", "", ZERO_SCALE));
   // A phoneme joins without a filler exactly when the list holds the pair
   // (and _-x for the first one).
   auto joins = [](const std::string &a, const std::string &b) {
