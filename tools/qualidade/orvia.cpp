@@ -584,6 +584,13 @@ void medirTexto(const Espeak &e, const std::string &arquivo, size_t maxFrases, b
   for (const auto &[par, v] : pares) std::printf("  filler for %s: %zu times\n", par.c_str(), v);
 }
 
+size_t contagem(const std::string &opcao, const std::string &valor) {
+  char *fim = nullptr;
+  unsigned long n = std::strtoul(valor.c_str(), &fim, 10);
+  if (valor.empty() || *fim != '\0' || valor[0] == '-') falhar(opcao + " needs a whole number, not \"" + valor + "\"");
+  return n;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -613,9 +620,9 @@ int main(int argc, char **argv) {
     else if (a == "--texto")
       texto = valor();
     else if (a == "--amostra")
-      amostra = std::stoul(valor());
+      amostra = contagem(a, valor());
     else if (a == "--frases")
-      frases = std::stoul(valor());
+      frases = contagem(a, valor());
     else if (a == "--diferencas")
       diferencas = true;
     else if (a == "--bruto")
