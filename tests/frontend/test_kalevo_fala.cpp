@@ -119,3 +119,25 @@ TEST(KalevoFala, Errors) {
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind("Uso: kalevo-fala", 0), 0u) << help.out;
 }
+
+// --stages and --pho: the Orvia front end's stages and lines, from the build
+// tree's configuration ([ORVIATTS] DIR names the copied data files).
+TEST(KalevoFala, OrviaStagesAndLines) {
+  Outcome r = fala("--stages 'Ol\xc3\xa1, tudo bem?'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (const char *part : {"# texto expandido\nOl\xc3\xa1, tudo bem?\n", "# fichas\n[--]\n[", "]Ol\xc3\xa1\n[,,],\n",
+                           "# fichas anotadas\n", "# fonemas\n", "# linhas MBROLA\n", "\n_,\n"})
+    EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
+
+  Outcome pho = fala("--pho 'Ol\xc3\xa1, tudo bem?'");
+  ASSERT_EQ(pho.status, 0) << pho.err;
+  // The synthesizer's lines alone: the stages' last section.
+  EXPECT_NE(r.out.find(pho.out), std::string::npos);
+  EXPECT_EQ(pho.out.find('#'), std::string::npos);
+  EXPECT_NE(pho.out.find(";tudo\n"), std::string::npos) << pho.out;
+
+  Outcome missing = fala("--pho --orvia /nonexistent/orvia casa");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("Erro na base de dados de portugu\xc3\xaas"), std::string::npos) << missing.err;
+  EXPECT_EQ(fala("--pho -x casa").status, 2);
+}
