@@ -21,6 +21,12 @@ const char *const TENS[10] = {"",         "",         "vinte",   "trinta",  "qua
 // "cem" only for a group that is exactly 100.
 const char *const HUNDREDS[10] = {"cem",        "cento",      "duzentos",   "trezentos",  "quatrocentos",
                                   "quinhentos", "seiscentos", "setecentos", "oitocentos", "novecentos"};
+}  // namespace
+
+const NumberWordTables NUMBER_WORDS = {UNITS, TEENS, TENS, HUNDREDS};
+
+namespace {
+
 const char *const SCALE_SINGULAR[4] = {"trilh\xe3o ", "bilh\xe3o ", "milh\xe3o ", "mil "};
 const char *const SCALE_PLURAL[4] = {"trilh\xf5" "es ", "bilh\xf5" "es ", "milh\xf5" "es ", "mil "};
 
@@ -98,31 +104,31 @@ void writeWaveHeader(uint8_t *header, uint32_t dataLength) {
   put32(header + 28, rate * channels * bits / 8);
 }
 
-std::string groupToWords(std::string_view digits) {
+std::string groupToWords(std::string_view digits, const NumberWordTables &tables) {
   if (digits.size() != 3 || !isDigit(digits[0]) || !isDigit(digits[1]) || !isDigit(digits[2])) return "";
   if (digits == "000") return "";
-  if (digits == "100") return "cem";
+  if (digits == "100") return tables.hundreds[0];
   int h = digits[0] - '0', t = digits[1] - '0', u = digits[2] - '0';
   std::string words;
   if (h != 0) {
-    words = HUNDREDS[h];
+    words = tables.hundreds[h];
     if (t == 0 && u == 0) return words;
     words += GROUP_JOINER;
   }
-  if (t == 1) return words + TEENS[u];
+  if (t == 1) return words + tables.teens[u];
   if (t != 0) {
-    words += TENS[t];
+    words += tables.tens[t];
     if (u == 0) return words;
     words += GROUP_JOINER;
   }
-  if (u > 0) words += UNITS[u];
+  if (u > 0) words += tables.units[u];
   return words;
 }
 
-std::string scaledGroupWords(std::string_view digits15, int group) {
+std::string scaledGroupWords(std::string_view digits15, int group, const NumberWordTables &tables) {
   if (digits15.size() != 15 || group < 0 || group > 4) return "";
   std::string_view digits = digits15.substr(static_cast<size_t>(3 * group), 3);
-  std::string words = groupToWords(digits);
+  std::string words = groupToWords(digits, tables);
   if (group < 4 && digits != "000" && !words.empty()) {
     words += ' ';
     words += digits == "001" ? SCALE_SINGULAR[group] : SCALE_PLURAL[group];
@@ -130,17 +136,16 @@ std::string scaledGroupWords(std::string_view digits15, int group) {
   return words;
 }
 
-std::string numberToWords(int32_t number) {
-  if (number == 0) return UNITS[0];
-  // The magnitude of the most negative number does not fit an int32_t.
-  int64_t magnitude = number < 0 ? -static_cast<int64_t>(number) : number;
+std::string wholeNumberWords(uint64_t value, const NumberWordTables &tables) {
+  if (value > 999999999999999ULL) return "";
+  if (value == 0) return tables.units[0];
   char digits[16];
-  std::snprintf(digits, sizeof digits, "%015lld", static_cast<long long>(magnitude));
+  std::snprintf(digits, sizeof digits, "%015llu", static_cast<unsigned long long>(value));
 
   std::string groups[5];
   int last = -1;
   for (int i = 0; i < 5; ++i) {
-    groups[i] = scaledGroupWords(std::string_view(digits, 15), i);
+    groups[i] = scaledGroupWords(std::string_view(digits, 15), i, tables);
     if (!groups[i].empty()) last = i;
   }
   // One thousand is "mil", not "um mil", also after millions ("um milh\xe3o e
@@ -152,6 +157,13 @@ std::string numberToWords(int32_t number) {
     words += groups[i];
     if (!groups[i].empty()) joiner = LAST_GROUP_JOINER;
   }
+  return words;
+}
+
+std::string numberToWords(int32_t number) {
+  // The magnitude of the most negative number does not fit an int32_t.
+  uint64_t magnitude = number < 0 ? static_cast<uint64_t>(-static_cast<int64_t>(number)) : static_cast<uint64_t>(number);
+  std::string words = wholeNumberWords(magnitude, NUMBER_WORDS);
   return number < 0 ? "menos " + words : words;
 }
 

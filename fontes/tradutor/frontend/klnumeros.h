@@ -11,6 +11,23 @@
 // Room for samples in the number words' image; longer speech is played in parts.
 constexpr size_t NUMBER_SAMPLE_CAPACITY = 30000;
 
+// The four word tables of the number words, ten entries each: units (0 is
+// "zero"), teens (10-19), tens (by the tens digit; 0 and 1 unused) and
+// hundreds (by the hundreds digit; 0 holds "cem", for exactly 100).
+struct NumberWordTables {
+  const char *const *units;
+  const char *const *teens;
+  const char *const *tens;
+  const char *const *hundreds;
+};
+
+// The tables of the recorded number words (plain letters: "tres", "cinquenta").
+extern const NumberWordTables NUMBER_WORDS;
+
+// The words of 0 to 999 999 999 999 999 with the given tables, joined the
+// same way as numberToWords; "" for a larger value.
+std::string wholeNumberWords(uint64_t value, const NumberWordTables &tables);
+
 // The words of a whole number: "zero", "mil " (a result may end in a scale
 // word's trailing space), "um milh\xe3o duzentos e trinta e quatro mil e ...".
 // Negative numbers, which callers are not meant to pass, get "menos " in front.
@@ -18,11 +35,11 @@ std::string numberToWords(int32_t number);
 
 // The words of three digits (hundreds, tens, units): "" for 000, "cem" for
 // 100, "cento e vinte e um" for 121. Anything but three digits gives "".
-std::string groupToWords(std::string_view digits);
+std::string groupToWords(std::string_view digits, const NumberWordTables &tables = NUMBER_WORDS);
 
 // The words of group 0 (trillions) to 4 (units) of a 15-digit text, followed
 // by the group's scale word and a space when it is not the units and not 000.
-std::string scaledGroupWords(std::string_view digits15, int group);
+std::string scaledGroupWords(std::string_view digits15, int group, const NumberWordTables &tables = NUMBER_WORDS);
 
 // The recording's file base of one word: an underscore and the word with
 // \xe3 as a and \xf5 as o, cut to 8 bytes; "dezessete" is "_dezeset".

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "klnumeros.h"
 #include "klpath.h"
 #include "klregras.h"
 
@@ -20,10 +21,7 @@ const char *const TENS[10] = {"",           "",         "vinte",   "trinta",  "q
 // "cem" only for a group that is exactly 100.
 const char *const HUNDREDS[10] = {"cem",        "cento",      "duzentos",   "trezentos",  "quatrocentos",
                                   "quinhentos", "seiscentos", "setecentos", "oitocentos", "novecentos"};
-const char *const SCALE_SINGULAR[4] = {"trilh\xe3o ", "bilh\xe3o ", "milh\xe3o ", "mil "};
-const char *const SCALE_PLURAL[4] = {"trilh\xf5" "es ", "bilh\xf5" "es ", "milh\xf5" "es ", "mil "};
-const char *const GROUP_JOINER = " e ";
-const char *const LAST_GROUP_JOINER = "e ";
+const NumberWordTables ORVIA_NUMBER_WORDS = {UNITS, TEENS, TENS, HUNDREDS};
 
 constexpr int NUMBER_DIGITS = 15;
 constexpr int64_t LARGEST_NUMBER = 999999999999999;  // fifteen nines
@@ -269,51 +267,11 @@ std::string upperCased(std::string_view text) {
 
 // --- Number words ---
 
-// The words of one group of three digits: "" for 0, "cem" for 100.
-std::string groupToWords(int group) {
-  if (group == 0) return "";
-  if (group == 100) return HUNDREDS[0];
-  int h = group / 100, t = group / 10 % 10, u = group % 10;
-  std::string words;
-  if (h != 0) {
-    words = HUNDREDS[h];
-    if (t == 0 && u == 0) return words;
-    words += GROUP_JOINER;
-  }
-  if (t == 1) return words + TEENS[u];
-  if (t != 0) {
-    words += TENS[t];
-    if (u == 0) return words;
-    words += GROUP_JOINER;
-  }
-  if (u > 0) words += UNITS[u];
-  return words;
-}
-
-// The cardinal words of 0 to fifteen nines, in groups from the trillions to
-// the units; a result may end in a scale word's blank. One thousand is "mil",
-// also after a larger group ("um milh\xe3o e mil"), while "um milh\xe3o" keeps
-// its um. "" outside that range.
-std::string numberToWords(int64_t value) {
-  if (value < 0 || value > LARGEST_NUMBER) return "";
-  if (value == 0) return UNITS[0];
-  int groups[5];
-  for (int i = 4; i >= 0; --i, value /= 1000) groups[i] = static_cast<int>(value % 1000);
-  std::string words[5];
-  int last = -1;
-  for (int i = 0; i < 5; ++i) {
-    words[i] = groupToWords(groups[i]);
-    if (i < 4 && groups[i] != 0) words[i] += std::string(" ") + (groups[i] == 1 ? SCALE_SINGULAR[i] : SCALE_PLURAL[i]);
-    if (!words[i].empty()) last = i;
-  }
-  if (groups[3] == 1) words[3] = SCALE_SINGULAR[3];
-  std::string result, joiner;
-  for (int i = 0; i <= last; ++i) {
-    if (i == last) result += joiner;
-    result += words[i];
-    if (!words[i].empty()) joiner = LAST_GROUP_JOINER;
-  }
-  return result;
+// The cardinal words of 0 to fifteen nines, the scale words and joiners of
+// the recorded number words with this front end's own spelling; "" outside
+// that range.
+std::string cardinalWords(int64_t value) {
+  return value < 0 ? std::string() : wholeNumberWords(static_cast<uint64_t>(value), ORVIA_NUMBER_WORDS);
 }
 
 std::string feminine(std::string word) {
@@ -402,7 +360,7 @@ std::string CharName(unsigned char c) {
 }
 
 std::string OrdinalWords(Gender gender, int64_t value) {
-  if (value >= FIRST_CARDINAL_ORDINAL || value < 0) return numberToWords(value);
+  if (value >= FIRST_CARDINAL_ORDINAL || value < 0) return cardinalWords(value);
   if (value == 0) return UNITS[0];
   int digits[4] = {static_cast<int>(value / 1000), static_cast<int>(value / 100 % 10),
                    static_cast<int>(value / 10 % 10), static_cast<int>(value % 10)};
@@ -480,7 +438,7 @@ std::string readNumber(std::string_view text, size_t &position, size_t &noHyphen
     if (value < FIRST_CARDINAL_ORDINAL) words += 's';
     p += 3;
   } else {
-    words = leadingZeros + numberToWords(value);
+    words = leadingZeros + cardinalWords(value);
   }
   position = p;
   return words;
