@@ -220,8 +220,8 @@ void LinkWords(StringList &phonemes) {
       if (!next.empty() && next[0] == BOUNDARY_MARK) next.remove_prefix(1);
       if (!next.empty() && isSandhiVowel(static_cast<unsigned char>(next[0]))) {
         std::string &last = phonemes[h - 2];
-        if (last == "r2") last = "r";
-        else if (last == "s2") last = "z";
+        if (last == "r2") last.pop_back();                 // r
+        else if (last == "s2") last.assign(1, 'z');
       }
       h += 2;
     } else {
