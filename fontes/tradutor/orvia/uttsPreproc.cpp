@@ -17,19 +17,18 @@ const char *const TEENS[10] = {"dez",    "onze",      "doze",      "treze",   "q
                                "quinze", "dezesseis", "dezessete", "dezoito", "dezenove"};
 // Indexed by the tens digit; 0 and 1 are not used.
 const char *const TENS[10] = {"",           "",         "vinte",   "trinta",  "quarenta",
-                              "cinq\xfc" "enta", "sessenta", "setenta", "oitenta", "noventa"};
+                              "cinq\374enta", "sessenta", "setenta", "oitenta", "noventa"};
 // "cem" only for a group that is exactly 100.
 const char *const HUNDREDS[10] = {"cem",        "cento",      "duzentos",   "trezentos",  "quatrocentos",
                                   "quinhentos", "seiscentos", "setecentos", "oitocentos", "novecentos"};
 const NumberWordTables ORVIA_NUMBER_WORDS = {UNITS, TEENS, TENS, HUNDREDS};
 
-constexpr int NUMBER_DIGITS = 15;
 constexpr int64_t LARGEST_NUMBER = 999999999999999;  // fifteen nines
 
 // Masculine ordinal words, indexed by the digit (0 not used).
 const char *const ORDINAL_UNITS[10] = {"",      "primeiro", "segundo",   "terceiro", "quarto",
                                        "quinto", "sexto",    "s\xe9timo", "oitavo",   "nono"};
-const char *const ORDINAL_TENS[10] = {"",           "d\xe9" "cimo",     "vig\xe9simo",   "trig\xe9simo",
+const char *const ORDINAL_TENS[10] = {"",           "d\351cimo",     "vig\xe9simo",   "trig\xe9simo",
                                       "quadrag\xe9simo", "quinquag\xe9simo", "sexag\xe9simo", "septuag\xe9simo",
                                       "octag\xe9simo",   "nonag\xe9simo"};
 const char *const ORDINAL_HUNDREDS[10] = {"",
@@ -82,13 +81,13 @@ const char *const CHAR_NAMES_LOW[95] = {
     "igual",  // 61 =
     "maior que",  // 62 >
     "interroga\xe7\xe3o",  // 63 ?
-    "arr\xf4" "ba",  // 64 @
+    "arr\364ba",  // 64 @
     "a",  // 65 A
     "b\xea",  // 66 B
     " s\xea",  // 67 C
     " d\xea",  // 68 D
     "\xe9",  // 69 E
-    "\xe9" "fe",  // 70 F
+    "\351fe",  // 70 F
     "j\xea",  // 71 G
     "ag\xe1",  // 72 H
     "i",  // 73 I
@@ -105,7 +104,7 @@ const char *const CHAR_NAMES_LOW[95] = {
     "t\xea",  // 84 T
     "u",  // 85 U
     "v\xea",  // 86 V
-    "d\xe1" "bliu",  // 87 W
+    "d\341bliu",  // 87 W
     "xis",  // 88 X
     "\xedpsilon",  // 89 Y
     "z\xea",  // 90 Z
@@ -120,7 +119,7 @@ const char *const CHAR_NAMES_LOW[95] = {
     " s\xea",  // 99 c
     " d\xea",  // 100 d
     "\xe9",  // 101 e
-    "\xe9" "fe",  // 102 f
+    "\351fe",  // 102 f
     "j\xea",  // 103 g
     "ag\xe1",  // 104 h
     "i",  // 105 i
@@ -137,7 +136,7 @@ const char *const CHAR_NAMES_LOW[95] = {
     "t\xea",  // 116 t
     "u",  // 117 u
     "v\xea",  // 118 v
-    "d\xe1" "bliu",  // 119 w
+    "d\341bliu",  // 119 w
     "xis",  // 120 x
     "\xedpsilon",  // 121 y
     "z\xea",  // 122 z
@@ -160,9 +159,9 @@ const char *const CHAR_NAMES_HIGH[60] = {
     "ordinal feminino",  // 170 ª
     "Aspas esquerdas",  // 171 «
     "nega\xe7\xe3o",  // 172 ¬
-    "h\xed" "fen",  // 173 soft hyphen
+    "h\355fen",  // 173 soft hyphen
     "Marca registrada",  // 174 ®
-    "m\xe1" "cron",  // 175 ¯
+    "m\341cron",  // 175 ¯
     "grau",  // 176 °
     "mais ou menos",  // 177 ±
     "elevado ao quadrado",  // 178 ²
