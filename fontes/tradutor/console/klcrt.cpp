@@ -327,7 +327,8 @@ void drawMessageBox(const std::string &title, const std::string &text) {
     consoleBackend->drawText(left * m.cellWidth + m.overhang, row * m.cellHeight,
                              reinterpret_cast<const uint8_t *>(cells.data()), static_cast<int>(cells.size()), fg, bg);
   };
-  std::string edge = "+" + std::string(width - 2, '-') + "+";
+  std::string edge(width, '-');
+  edge.front() = edge.back() = '+';
   std::string topEdge = edge;
   if (!title.empty()) topEdge.replace(2, std::min(title.size() + 2, width - 4), (" " + title + " ").substr(0, width - 4));
   drawRow(top, topEdge);

@@ -43,7 +43,10 @@ void waitUntilNotBusy() {
   while (speechBusy()) waitMessage();
 }
 
-std::string recordingName(uint8_t c) { return "_" + std::to_string(c); }
+std::string recordingName(uint8_t c) {
+  std::string name(1, '_');
+  return name.append(std::to_string(c));
+}
 
 void sayChar(uint8_t c) {
   std::string_view piece(reinterpret_cast<const char *>(&c), 1);
