@@ -132,19 +132,7 @@ bool loadRuleFile(const std::string &path, RuleIndex<FirstKey, LastKey> &index, 
 
 // --- Rule selection ---
 
-bool isVowel(unsigned char c) {
-  switch (c) {
-    case 'A': case 'E': case 'I': case 'O': case 'U':
-    case 'a': case 'e': case 'i': case 'o': case 'u':
-      return true;
-    default:
-      return false;
-  }
-}
-bool isLetter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool isConsonant(unsigned char c) { return isLetter(c) && !isVowel(c); }
-bool isAccentMark(unsigned char c) { return c == '"' || c == '\'' || c == '^' || c == '`' || c == '~'; }
-bool isVowelOrMark(unsigned char c) { return isVowel(c) || isAccentMark(c); }
+bool isVowelOrMark(unsigned char c) { return IsAsciiVowel(c) || IsAccentMark(c); }
 bool isAOLetter(unsigned char c) { return c == 'A' || c == 'O' || c == 'a' || c == 'o'; }
 bool isEILetter(unsigned char c) { return c == 'E' || c == 'I' || c == 'e' || c == 'i'; }
 unsigned char asciiUpper(unsigned char c) { return c >= 'a' && c <= 'z' ? c - 32 : c; }
@@ -174,14 +162,14 @@ bool matchesRight(const Word &w, std::string_view right, int c) {
         ++c;
         break;
       case '*':
-        if (!w.inside(c) || !isConsonant(w.at(c)) || w.at(c) == 'r' || w.at(c) == 'l') return false;
+        if (!w.inside(c) || !IsAsciiConsonant(w.at(c)) || w.at(c) == 'r' || w.at(c) == 'l') return false;
         break;
       case '+':
         if (!w.inside(c) || !isEILetter(w.at(c))) return false;
-        c += c < w.n && isAccentMark(w.at(c + 1)) ? 2 : 1;
+        c += c < w.n && IsAccentMark(w.at(c + 1)) ? 2 : 1;
         break;
       case '[':
-        if (c != w.n + 1 && !(w.inside(c) && isConsonant(w.at(c)) && w.at(c) != 'h')) return false;
+        if (c != w.n + 1 && !(w.inside(c) && IsAsciiConsonant(w.at(c)) && w.at(c) != 'h')) return false;
         break;
       case '\\':
         if (w.inside(c) && w.at(c) == 's') ++c;
@@ -208,13 +196,13 @@ bool matchesLeft(const Word &w, std::string_view left, int c) {
         break;
       case ']':
         if (w.inside(c) && isAOLetter(w.at(c))) c -= 1;
-        else if (w.inside(c) && isAccentMark(w.at(c)) && isAOLetter(w.at(c - 1))) c -= 2;
+        else if (w.inside(c) && IsAccentMark(w.at(c)) && isAOLetter(w.at(c - 1))) c -= 2;
         else return false;
         break;
       case '_':
         if (c == 0) break;
-        if (w.inside(c) && isVowel(w.at(c))) c -= 1;
-        else if (w.inside(c) && isAccentMark(w.at(c)) && isVowel(w.at(c - 1))) c -= 2;
+        if (w.inside(c) && IsAsciiVowel(w.at(c))) c -= 1;
+        else if (w.inside(c) && IsAccentMark(w.at(c)) && IsAsciiVowel(w.at(c - 1))) c -= 2;
         else return false;
         break;
       case '|':
@@ -352,6 +340,19 @@ bool LoadOrviaExceptions(const std::string &path) { return loadExceptionFile(pat
 bool LookUpOrviaException(std::string &word) { return lookUp(orviaExceptions, word, 'S', 'M'); }
 
 size_t OrviaExceptionCount() { return orviaExceptions.entries.size(); }
+
+bool IsAsciiVowel(unsigned char c) {
+  switch (c) {
+    case 'A': case 'E': case 'I': case 'O': case 'U':
+    case 'a': case 'e': case 'i': case 'o': case 'u':
+      return true;
+    default:
+      return false;
+  }
+}
+bool IsAsciiLetter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsAsciiConsonant(unsigned char c) { return IsAsciiLetter(c) && !IsAsciiVowel(c); }
+bool IsAccentMark(unsigned char c) { return c == '"' || c == '\'' || c == '^' || c == '`' || c == '~'; }
 
 unsigned char AnsiUpperCase(unsigned char c) {
   if (c >= 'a' && c <= 'z') return c - 32;

@@ -97,6 +97,14 @@ bool LoadOrviaExceptions(const std::string &path);
 bool LookUpOrviaException(std::string &word);
 size_t OrviaExceptionCount();
 
+// The character classes of the diphone translator's words: only the 52
+// ASCII letters are letters; the accent marks are the bytes " ' ^ ` ~ that
+// follow their vowel.
+bool IsAsciiVowel(unsigned char c);
+bool IsAsciiLetter(unsigned char c);
+bool IsAsciiConsonant(unsigned char c);
+bool IsAccentMark(unsigned char c);
+
 // Windows-1252 upper case as the system's ANSI upper-casing gives it
 // (accented letters included).
 unsigned char AnsiUpperCase(unsigned char c);

@@ -30,19 +30,7 @@ namespace {
 constexpr unsigned char CEDILLA = 0xE7;
 constexpr char UNMAPPED = 1;  // stands for a byte with no mapping; spelled out
 
-bool isAsciiLetter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool isVowel(unsigned char c) {
-  switch (c) {
-    case 'A': case 'E': case 'I': case 'O': case 'U':
-    case 'a': case 'e': case 'i': case 'o': case 'u':
-      return true;
-    default:
-      return false;
-  }
-}
-bool isConsonant(unsigned char c) { return isAsciiLetter(c) && !isVowel(c); }
-bool isAccentMark(unsigned char c) { return c == '"' || c == '\'' || c == '^' || c == '`' || c == '~'; }
-bool isWordChar(unsigned char c) { return isAsciiLetter(c) || isAccentMark(c); }
+bool isWordChar(unsigned char c) { return IsAsciiLetter(c) || IsAccentMark(c); }
 bool isPauseMark(unsigned char c) {
   return c == ' ' || c == '!' || c == ',' || c == '.' || c == ':' || c == ';' || c == '?';
 }
@@ -73,8 +61,8 @@ std::string NormaliseText(std::string_view text) {
   out.reserve(input.size() + 16);
   for (size_t i = 0; i < input.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(input[i]);
-    bool letterBeside = (i > 0 && isAsciiLetter(static_cast<unsigned char>(input[i - 1]))) ||
-                        (i + 1 < input.size() && isAsciiLetter(static_cast<unsigned char>(input[i + 1])));
+    bool letterBeside = (i > 0 && IsAsciiLetter(static_cast<unsigned char>(input[i - 1]))) ||
+                        (i + 1 < input.size() && IsAsciiLetter(static_cast<unsigned char>(input[i + 1])));
     if ((c == 'W' || c == 'w') && letterBeside) c = 'u';
     else if ((c == 'Y' || c == 'y') && letterBeside) c = 'i';
     input[i] = static_cast<char>(c);
@@ -106,7 +94,7 @@ bool NextWord(std::string_view text, size_t &pos) {
   vowelCount = 0;
   accented = false;
   unsigned char first = static_cast<unsigned char>(lowerAscii(static_cast<unsigned char>(text[pos - 1])));
-  if (!isAsciiLetter(first)) {
+  if (!IsAsciiLetter(first)) {
     word += static_cast<char>(first);
     ++pos;
     return true;
@@ -119,15 +107,15 @@ bool NextWord(std::string_view text, size_t &pos) {
   // word of its own), so the cut moves back to the start of that vowel.
   if (end - start > TRANSLATOR_WORD_CAPACITY) {
     size_t cut = TRANSLATOR_WORD_CAPACITY;
-    while (cut > 1 && isAccentMark(static_cast<unsigned char>(text[start + cut]))) --cut;
+    while (cut > 1 && IsAccentMark(static_cast<unsigned char>(text[start + cut]))) --cut;
     if (cut <= 1) cut = TRANSLATOR_WORD_CAPACITY;
     end = start + cut;
   }
   for (size_t i = start; i < end; ++i) {
     unsigned char c = static_cast<unsigned char>(lowerAscii(static_cast<unsigned char>(text[i])));
     word += static_cast<char>(c);
-    if (isVowel(c)) ++vowelCount;
-    if (isAccentMark(c) && c != '"') accented = true;
+    if (IsAsciiVowel(c)) ++vowelCount;
+    if (IsAccentMark(c) && c != '"') accented = true;
   }
   pos = end + 1;
   return true;
@@ -155,7 +143,7 @@ void PlaceStress() {
         else if (c == 's') state = 4;
         break;
       case 1:
-        if (isVowel(c)) state = 6;
+        if (IsAsciiVowel(c)) state = 6;
         break;
       case 2:
         if (isOneOf(c, "ae")) state = 5;
@@ -163,7 +151,7 @@ void PlaceStress() {
         else if (c == 'o') state = 6;
         break;
       case 3:
-        if (isConsonant(c)) state = 7;
+        if (IsAsciiConsonant(c)) state = 7;
         else if (at(k - 1) == 'u' && isOneOf(at(k - 2), "gq")) state = 7;
         else state = 6;
         break;
@@ -183,10 +171,10 @@ void PlaceStress() {
         return;
       case 8: {
         unsigned char after = at(k + 2), next = at(k + 3);
-        if (isConsonant(c)) state = 7;
+        if (IsAsciiConsonant(c)) state = 7;
         else if (c == 'u' && isOneOf(at(k - 1), "gq")) state = 7;
         else if (isOneOf(after, "lmnrz") &&
-                 ((after == 'n' && next == 'h') || (after == 'r' && next == 'r') || (isConsonant(next) && next != 'h')))
+                 ((after == 'n' && next == 'h') || (after == 'r' && next == 'r') || (IsAsciiConsonant(next) && next != 'h')))
           state = 7;
         else state = 6;
         break;
@@ -198,7 +186,7 @@ void PlaceStress() {
 bool IsSpelledWord() {
   if (word.empty() || word[0] == UNMAPPED) return true;
   return std::all_of(word.begin(), word.end(), [](char c) {
-    return isConsonant(static_cast<unsigned char>(c)) || isPauseMark(static_cast<unsigned char>(c));
+    return IsAsciiConsonant(static_cast<unsigned char>(c)) || isPauseMark(static_cast<unsigned char>(c));
   });
 }
 
@@ -224,8 +212,8 @@ void ApplyRules(std::string &result) {
     }
     if (isUpperVowel(at(pos)) && !segment.empty()) {
       size_t i = 0;
-      while (!isVowel(static_cast<unsigned char>(segment[i])) && i + 1 < segment.size()) ++i;
-      if (isVowel(static_cast<unsigned char>(segment[i]))) segment[i] = upperAscii(static_cast<unsigned char>(segment[i]));
+      while (!IsAsciiVowel(static_cast<unsigned char>(segment[i])) && i + 1 < segment.size()) ++i;
+      if (IsAsciiVowel(static_cast<unsigned char>(segment[i]))) segment[i] = upperAscii(static_cast<unsigned char>(segment[i]));
     }
     result += segment;
     pos += rule && !rule->focus.empty() ? static_cast<int>(rule->focus.size()) : 1;
