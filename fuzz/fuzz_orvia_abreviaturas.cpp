@@ -7,17 +7,11 @@
 #include <string>
 
 #include "orvia/uttsPreproc.h"
+#include "fuzz_arquivo.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  static std::string file;
-  if (file.empty()) {
-    char pattern[] = "/tmp/kalevo-fuzz-XXXXXX";
-    file = std::string(mkdtemp(pattern)) + "/portug.abr";
-  }
-  FILE *f = std::fopen(file.c_str(), "wb");
-  if (!f) return 0;
-  std::fwrite(data, 1, size, f);
-  std::fclose(f);
+  const std::string file = fuzzFile("portug.abr", data, size);
+  if (file.empty()) return 0;
 
   if (!LoadAbbreviations(file)) std::abort();  // any readable file loads
   if (AbbreviationCount() > ABBREVIATION_CAPACITY || AbbreviationCount() > size) std::abort();

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "orvia/uttsProsodia.h"
+#include "fuzz_arquivo.h"
 
 namespace {
 
@@ -15,27 +16,14 @@ const char PROSODY[] =
     "[CHAVES]\n"
     "[PROS\xd3" "DIA]\nHERTZ=180\nTABHERTZ=70,76,82,88,94,100,107,114,121,128\n";
 
-std::string writeFile(const char *name, const void *bytes, size_t size) {
-  static std::string folder;
-  if (folder.empty()) {
-    char pattern[] = "/tmp/kalevo-fuzz-XXXXXX";
-    folder = mkdtemp(pattern);
-  }
-  std::string path = folder + "/" + name;
-  FILE *f = std::fopen(path.c_str(), "wb");
-  if (!f) return path;
-  std::fwrite(bytes, 1, size, f);
-  std::fclose(f);
-  return path;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  static bool prosodyLoaded = LoadProsody(writeFile("portug.pro", PROSODY, sizeof PROSODY - 1));
+  static bool prosodyLoaded =
+      LoadProsody(fuzzFile("portug.pro", reinterpret_cast<const uint8_t *>(PROSODY), sizeof PROSODY - 1));
   if (!prosodyLoaded) std::abort();
 
-  LoadDiphones(writeFile("portug.dfn", data, size));
+  LoadDiphones(fuzzFile("portug.dfn", data, size));
   StringList phonemes;
   std::string line;
   for (size_t i = 0; i < size; ++i) {

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "orvia/uttsProsodia.h"
+#include "fuzz_arquivo.h"
 
 namespace {
 
@@ -32,15 +33,8 @@ void phrase(std::string_view text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  static std::string file;
-  if (file.empty()) {
-    char pattern[] = "/tmp/kalevo-fuzz-XXXXXX";
-    file = std::string(mkdtemp(pattern)) + "/portug.pro";
-  }
-  FILE *f = std::fopen(file.c_str(), "wb");
-  if (!f) return 0;
-  std::fwrite(data, 1, size, f);
-  std::fclose(f);
+  const std::string file = fuzzFile("portug.pro", data, size);
+  if (file.empty()) return 0;
 
   LoadProsody(file);
   phrase("Ol\xe1, tudo bem? N\xe3o sei... Quem \xe9 voc\xea; o que (diz)!");

@@ -6,17 +6,11 @@
 #include <string>
 
 #include "klregras.h"
+#include "fuzz_arquivo.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  static std::string file;
-  if (file.empty()) {
-    char pattern[] = "/tmp/kalevo-fuzz-XXXXXX";
-    file = std::string(mkdtemp(pattern)) + "/portug.nrl";
-  }
-  FILE *f = std::fopen(file.c_str(), "wb");
-  if (!f) return 0;
-  std::fwrite(data, 1, size, f);
-  std::fclose(f);
+  const std::string file = fuzzFile("portug.nrl", data, size);
+  if (file.empty()) return 0;
 
   ClearOrviaExceptions();
   if (!LoadOrviaRules(file)) return 0;

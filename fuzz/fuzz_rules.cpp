@@ -6,17 +6,11 @@
 #include <string>
 
 #include "klregras.h"
+#include "fuzz_arquivo.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  static std::string file;
-  if (file.empty()) {
-    char pattern[] = "/tmp/kalevo-fuzz-XXXXXX";
-    file = std::string(mkdtemp(pattern)) + "/regras.rgr";
-  }
-  FILE *f = std::fopen(file.c_str(), "wb");
-  if (!f) return 0;
-  std::fwrite(data, 1, size, f);
-  std::fclose(f);
+  const std::string file = fuzzFile("regras.rgr", data, size);
+  if (file.empty()) return 0;
 
   if (!LoadRules(file)) return 0;
   std::string fromInput(reinterpret_cast<const char *>(data), size < 40 ? size : 40);
