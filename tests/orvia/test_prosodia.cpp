@@ -510,12 +510,16 @@ TEST(MessageBox, HeadlessWritesTheTextToStderrOnly) {
     return e;
   }());
   uint64_t drawn = headlessStats().drawCalls;
+  static bool spoken = false;
+  setMessageBoxSpeaker([](const std::string &) { spoken = true; });
   StderrCapture capture;
   showMessageBox("Pros\xf3" "dia", "A dura\xe7\xe3o\x1b[2J \x81" "errada");
   showMessageBox(nullptr, "");
   // UTF-8 for the terminal, with no control byte reaching it.
   EXPECT_EQ(capture.text(), cp1252ToUtf8("Pros\xf3" "dia: A dura\xe7\xe3o?[2J ?errada\n\n"));
   EXPECT_EQ(headlessStats().drawCalls, drawn);
+  EXPECT_FALSE(spoken);  // no box, nothing to say: the text is on stderr
+  setMessageBoxSpeaker(nullptr);
   ASSERT_TRUE(keyPressed());  // the key stays for the game
   EXPECT_EQ(readKey(), 'q');
 }
@@ -577,9 +581,12 @@ namespace {
     e.type = SDL_KEYUP;
     SDL_PushEvent(&e);
   });
+  static std::string spoken;
+  setMessageBoxSpeaker([](const std::string &text) { spoken = text; });
   showMessageBox("Orvia", "Texto da caixa");
   player.join();
   if (!boxSeen) std::exit(5);
+  if (spoken != "Orvia. Texto da caixa") std::exit(10);
   pumpAllMessages();
   if (!same(pixel(), below)) std::exit(6);
   if (console.queueCount != 0) std::exit(7);  // the box took the keys
@@ -587,7 +594,65 @@ namespace {
   std::exit(0);
 }
 
+void pushKey(SDL_Scancode scancode, SDL_Keycode sym, const char *text) {
+  SDL_Event e;
+  SDL_zero(e);
+  e.type = SDL_KEYDOWN;
+  e.key.keysym.scancode = scancode;
+  e.key.keysym.sym = sym;
+  SDL_PushEvent(&e);
+  if (text) {
+    SDL_Event t;
+    SDL_zero(t);
+    t.type = SDL_TEXTINPUT;
+    SDL_strlcpy(t.text.text, text, sizeof t.text.text);
+    SDL_PushEvent(&t);
+  }
+  e.type = SDL_KEYUP;
+  SDL_PushEvent(&e);
+}
+
+// A spoken box that the player closes with Enter while it is being said:
+// no second Enter is needed, and the key that waited for the game before the
+// box is still there after it.
+[[noreturn]] void runSpokenBoxClosedDuringSpeech() {
+  setenv("KALEVO_DISPLAY", "sdl", 1);
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  if (!selectConsoleBackend()) std::exit(2);
+  writeText("abc", 3);
+  pushKey(SDL_SCANCODE_G, 'g', "g");
+  pumpAllMessages();
+  if (console.queueCount != 1) std::exit(3);
+  static bool heardWithKeysAside = false;
+  setMessageBoxSpeaker([](const std::string &) {
+    heardWithKeysAside = console.queueCount == 0;
+    pushKey(SDL_SCANCODE_RETURN, SDLK_RETURN, nullptr);
+    pumpAllMessages();  // what the speech's waits do
+  });
+  static std::atomic<bool> returned{false}, waited{false};
+  std::thread watchdog([] {
+    for (int i = 0; i < 300 && !returned; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (!returned) {
+      waited = true;
+      pushKey(SDL_SCANCODE_RETURN, SDLK_RETURN, nullptr);
+    }
+  });
+  showMessageBox("Orvia", "Texto da caixa");
+  returned = true;
+  watchdog.join();
+  if (!heardWithKeysAside) std::exit(4);
+  if (waited) std::exit(5);
+  if (console.queueCount != 1 || console.queue[0] != 'g') std::exit(6);
+  std::exit(0);
+}
+
 }  // namespace
+
+TEST(MessageBox, EnterDuringTheSpeechClosesTheBox) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(runSpokenBoxClosedDuringSpeech(), ::testing::ExitedWithCode(0), "Orvia: Texto da caixa");
+}
 
 TEST(MessageBox, SdlDrawsABoxThatEnterClosesAndRepaintsBelow) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");

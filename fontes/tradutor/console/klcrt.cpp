@@ -312,6 +312,8 @@ std::vector<std::string> wrapBoxText(const std::string &text) {
   return rows;
 }
 
+MessageBoxSpeaker messageBoxSpeaker = nullptr;
+
 // The box's cells over the middle of the window: a frame of + - |, the
 // title in its top edge, one blank column each side of the text.
 void drawMessageBox(const std::string &title, const std::string &text) {
@@ -343,6 +345,8 @@ void drawMessageBox(const std::string &title, const std::string &text) {
 
 }  // namespace
 
+void setMessageBoxSpeaker(MessageBoxSpeaker speaker) { messageBoxSpeaker = speaker; }
+
 void showMessageBox(const char *title, const std::string &text) {
   std::string heading = printable(title ? title : "");
   std::string body = printable(text);
@@ -358,7 +362,21 @@ void showMessageBox(const char *title, const std::string &text) {
   bool caretWasShown = console.caretShown;
   hideCaret();
   drawMessageBox(heading, body);
-  consoleBackend->awaitMessageBoxClose();
+  bool closed = false;
+  if (messageBoxSpeaker) {
+    // The game's waiting keys stand aside, or the speech would not start;
+    // keys typed during it were meant for the box.
+    uint8_t waiting[KEY_QUEUE_SIZE];
+    const int waitingCount = console.queueCount;
+    std::memcpy(waiting, console.queue, static_cast<size_t>(waitingCount));
+    console.queueCount = 0;
+    messageBoxSpeaker(heading.empty() ? body : heading + ". " + body);
+    for (int i = 0; i < console.queueCount; ++i)
+      if (console.queue[i] == VK_RETURN || console.queue[i] == VK_ESCAPE) closed = true;
+    std::memcpy(console.queue, waiting, static_cast<size_t>(waitingCount));
+    console.queueCount = waitingCount;
+  }
+  if (!closed) consoleBackend->awaitMessageBoxClose();
   // What lay under the box comes back from the screen model.
   consoleBackend->invalidate(true);
   consoleBackend->update();

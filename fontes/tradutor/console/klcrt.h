@@ -39,6 +39,13 @@ void registerWaveDoneHandler(WaveDoneHandler handler);
 // closes it, and the screen is repainted. Never creates the window.
 void showMessageBox(const char *title, const std::string &text);
 
+// Says a message box's title and text while the box is drawn, for the player
+// who cannot see it; the speech library sets one when it starts. A key the
+// player presses meanwhile cuts the speech short, and Enter or Escape then
+// also closes the box. Null (the default) keeps the box silent.
+using MessageBoxSpeaker = void (*)(const std::string &text);
+void setMessageBoxSpeaker(MessageBoxSpeaker speaker);
+
 // Keyboard and waits.
 bool keyPressed();
 uint8_t readKey();

@@ -8,6 +8,7 @@
 #include "klcrt.h"
 #include "klpath.h"
 #include "klprofile.h"
+#include "kltexto.h"
 #include "klwave.h"
 
 namespace {
@@ -80,6 +81,7 @@ void startSpeech(int requested, const std::string &directory) {
     closeConsole();
   }
 
+  setMessageBoxSpeaker([](const std::string &text) { speakText(text); });
   soundDirectory = directory;
   addSeparator(soundDirectory);
   lettersDirectory = profileString("TRADUTOR", "DIRLETRAS", "c:\\zolkar\\som\\letras\\", "KALEVO.INI");
@@ -87,6 +89,7 @@ void startSpeech(int requested, const std::string &directory) {
 }
 
 void endSpeech() {
+  setMessageBoxSpeaker(nullptr);
   waitUntilNotBusy();
   stopSpeech();
   CloseDiphoneEngine();
